@@ -1,0 +1,37 @@
+// Decoder of the packed stream format: a 16-byte header, a run table and a
+// bit stream of literal, copy, run and end-marker tokens.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zk {
+
+inline constexpr std::size_t kPackHeaderSize = 16;
+
+// Results of unpack_stream. The header codes are the format's own; the
+// last three are for streams that would leave their buffers.
+enum UnpackResult : int {
+    kUnpackOk = 0,
+    kUnpackBadEscapeBits = 249,   // escape_bits greater than 8
+    kUnpackBadGamma = 250,        // gamma_bits outside 6..8, or gamma_top not 2^(gamma_bits-1)
+    kUnpackBadExtraBits = 251,    // extra_offset_bits greater than 4
+    kUnpackBadMagic = 252,        // bytes 2 and 3 are not "ZP"
+    kUnpackTruncated = 253,       // the stream ends before its end marker
+    kUnpackOverflow = 254,        // the tokens write more than the output holds
+    kUnpackBadDistance = 255,     // a copy reaches before the start of the output
+};
+
+// Little-endian header fields read by the callers.
+inline unsigned pack_orig_size(const std::uint8_t* src) { return src[0] | src[1] << 8; }
+inline unsigned pack_csize(const std::uint8_t* src) { return src[4] | src[5] << 8; }
+inline bool pack_has_magic(const std::uint8_t* src) { return src[2] == 'Z' && src[3] == 'P'; }
+
+// Decodes the stream of src_len bytes at src into dst, which holds dst_cap
+// bytes (normally the header's orig_size). Never reads or writes outside
+// the two ranges. On success the bytes the stream did not write, when the
+// end marker comes early, are set to zero. Keeps no state between calls.
+int unpack_stream(const std::uint8_t* src, std::size_t src_len,
+                  std::uint8_t* dst, std::size_t dst_cap);
+
+}  // namespace zk

@@ -1,0 +1,167 @@
+#include "cli.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+#include <sstream>
+#include <stdexcept>
+#include <algorithm>
+
+extern char** environ;
+
+namespace zktest {
+
+namespace fs = std::filesystem;
+
+Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
+std::string string_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+TempDir::TempDir()
+{
+    std::string templ = (fs::temp_directory_path() / "zktest-XXXXXX").string();
+    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const Bytes& data) const
+{
+    std::ofstream f(path_ / name, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+void TempDir::write(const std::string& name, const std::string& text) const
+{
+    write(name, bytes_of(text));
+}
+
+Bytes TempDir::read(const std::string& name) const
+{
+    std::ifstream f(path_ / name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string TempDir::read_text(const std::string& name) const { return string_of(read(name)); }
+
+bool TempDir::exists(const std::string& name) const
+{
+    return fs::exists(fs::symlink_status(path_ / name));
+}
+
+void TempDir::link_to_full(const std::string& name) const
+{
+    fs::create_symlink("/dev/full", path_ / name);
+}
+
+std::vector<std::string> TempDir::list() const
+{
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+static std::string slurp(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
+                   const TempDir& dir, const RunOptions& opts)
+{
+    // Captures live beside the test directory so that listings of it show
+    // only what the tool wrote.
+    TempDir capture;
+    const fs::path in_path = capture.path() / "stdin";
+    const fs::path out_path = opts.stdout_to.empty() ? capture.path() / "stdout" : dir.path() / opts.stdout_to;
+    const fs::path err_path = capture.path() / "stderr";
+    capture.write("stdin", opts.stdin_data);
+
+    const std::string exe = std::string(ZK_TOOL_DIR) + "/" + tool;
+    std::vector<std::string> argv_store{exe};
+    argv_store.insert(argv_store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    if (opts.stdin_closed)
+        posix_spawn_file_actions_addclose(&fa, 0);
+    else
+        posix_spawn_file_actions_addopen(&fa, 0, in_path.c_str(), O_RDONLY, 0);
+    if (opts.stdout_closed)
+        posix_spawn_file_actions_addclose(&fa, 1);
+    else
+        posix_spawn_file_actions_addopen(&fa, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&fa, dir.path().c_str());
+
+    pid_t pid;
+    int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) throw std::runtime_error("cannot start " + exe);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+
+    RunResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = slurp(out_path);
+    r.err = slurp(err_path);
+    return r;
+}
+
+std::string banner(const std::string& display_name, const std::string& version)
+{
+    return "\n" + display_name + " " + version +
+           " - Vardelle v1.40\nTI-89/TI-92 Plus build tools, built <DATE>\n\n";
+}
+
+// True when s holds a time stamp such as "Jun 28 2009 08:59:31" ("Jun  8"
+// for a one-digit day).
+static bool is_build_stamp(std::string_view s)
+{
+    static constexpr std::string_view shape = "Aaa Dd 9999 99:99:99";
+    if (s.size() != shape.size()) return false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        bool ok = false;
+        switch (shape[i]) {
+        case 'A': ok = c >= 'A' && c <= 'Z'; break;
+        case 'a': ok = c >= 'a' && c <= 'z'; break;
+        case 'D': ok = c == ' ' || (c >= '0' && c <= '9'); break;
+        case '9': case 'd': ok = c >= '0' && c <= '9'; break;
+        default: ok = c == shape[i];
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
+std::string normalized(const std::string& out)
+{
+    static constexpr std::string_view title_end = " - Vardelle v1.40\n";
+    std::size_t title = out.find(title_end);
+    if (title == std::string::npos) return out;
+    std::size_t credit = title + title_end.size();
+    std::size_t eol = out.find('\n', credit);
+    if (eol == std::string::npos || eol - credit < 20) return out;
+    std::size_t stamp = eol - 20;
+    if (!is_build_stamp(std::string_view(out).substr(stamp, 20))) return out;
+    return out.substr(0, stamp) + "<DATE>" + out.substr(eol);
+}
+
+}  // namespace zktest

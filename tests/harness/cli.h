@@ -1,0 +1,66 @@
+// Command-line test support: runs the real tools in a fresh temporary
+// directory and captures everything they say and write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zktest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes bytes_of(const std::string& s);
+std::string string_of(const Bytes& b);
+
+// A directory of its own for one test case, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+    void write(const std::string& name, const Bytes& data) const;
+    void write(const std::string& name, const std::string& text) const;
+    Bytes read(const std::string& name) const;
+    std::string read_text(const std::string& name) const;
+    bool exists(const std::string& name) const;
+    // A link named name that points to /dev/full, for output failures.
+    void link_to_full(const std::string& name) const;
+    // Every entry of the directory, sorted.
+    std::vector<std::string> list() const;
+
+private:
+    std::filesystem::path path_;
+};
+
+struct RunOptions {
+    std::string stdin_data;
+    bool stdin_closed = false;
+    std::string stdout_to;  // a path (in the temp dir) to send standard output to
+    bool stdout_closed = false;
+};
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the tool died of a signal
+    std::string out;
+    std::string err;
+};
+
+// Runs the built tool in dir (its working directory) with the given arguments.
+RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
+                   const TempDir& dir, const RunOptions& opts = {});
+
+// The banner as printed, with the build time stamp written as "<DATE>".
+std::string banner(const std::string& display_name, const std::string& version);
+
+// Output with the banner's build time stamp replaced by "<DATE>", so that
+// it can be compared with banner() and the literal text that follows.
+std::string normalized(const std::string& out);
+
+}  // namespace zktest
