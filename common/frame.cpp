@@ -1,9 +1,22 @@
 #include "frame.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace zk {
 
 // __DATE__ and __TIME__ follow SOURCE_DATE_EPOCH when the build sets it.
 static constexpr const char kBuildStamp[] = __DATE__ " " __TIME__;
+
+// A tool started with standard output or error closed would hand that
+// descriptor to the first file it opens, and its messages would land in
+// that file. Holding the slots with a read-only /dev/null keeps them taken
+// while writes to them still fail, as they would on the closed stream.
+static const bool std_streams_held = [] {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDONLY) != fd) return false;
+    return true;
+}();
 
 void print_banner(const ToolId& id)
 {

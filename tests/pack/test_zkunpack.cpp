@@ -273,3 +273,13 @@ TEST(ZkUnpackInput, DirectoryAsInput)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: cannot read input file .\n");
 }
+
+TEST(ZkUnpackOutput, ClosedStandardOutputNeverLeaksIntoTheOutputFile)
+{
+    TempDir dir;
+    dir.write("in.pk", packed(bytes_of("abc")));
+    RunResult r = run_tool("zkunpack", {"in.pk", "out"}, dir, {.stdout_closed = true});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Decompressed 3 bytes.\n\nERROR: cannot write to stdout\n");
+    EXPECT_EQ(dir.read_text("out"), "abc");
+}
