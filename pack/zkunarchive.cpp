@@ -1,0 +1,228 @@
+// zkunarchive: lists the entries of a ZKArchive held in a calculator
+// variable file, or extracts one entry, unpacking it when it is packed.
+#include "frame.h"
+#include "unpack.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+static constexpr const zk::ToolId& kId = zk::tool("zkunarchive");
+
+static constexpr const char kUsage[] =
+    "Usage: zkunarchive <infile> [<entry_number> <outfile>]\n"
+    "\n"
+    "       extracts one entry of an ZKArchive into a file\n"
+    "       (entry_number starts with 0). If no entry number\n"
+    "       and outfile are given, zkunarchive lists only\n"
+    "       the contents of the ZKArchive\n"
+    "\n";
+
+// The archive lies in the variable's memory image: from file offset 86 up
+// to the two checksum bytes. Its numbers are big-endian:
+//   0  datasize (the variable's own length word)
+//   2  "zka\0"
+//   6  nr_entries
+//   8  nr_entries records of 16 bytes: entry_offset, archive_size, 12 unused
+//   then the data area, which entry_offset counts from.
+static constexpr long kImageOffset = 86;
+static constexpr long kFramingSize = 88;  // header before the image and checksum after it
+static constexpr std::size_t kTableOffset = 8;
+static constexpr std::size_t kRecordSize = 16;
+
+struct Settings {
+    const char* infile = nullptr;
+    const char* entry_text = nullptr;
+    const char* outfile = nullptr;
+};
+
+struct Archive {
+    std::unique_ptr<std::uint8_t[]> image;
+    std::size_t size = 0;        // of the image
+    std::int16_t nr_entries;     // signed where it is counted and compared
+    std::size_t data_area;       // where the unsigned count puts the data area
+};
+
+struct Entry {
+    std::size_t start;           // image offset of the entry's data
+    unsigned archive_size;
+    bool packed;
+    unsigned orig_size;          // unpacked length
+    bool inside;                 // every byte the entry claims lies in the image
+};
+
+static unsigned be16(const std::uint8_t* p) { return p[0] << 8 | p[1]; }
+
+// The entry number is read as atoi would and kept to 16 bits, so that
+// 65536 names entry 0 and 40000 is negative.
+static std::int16_t entry_number(const char* text)
+{
+    long v = std::strtol(text, nullptr, 10);
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<unsigned long>(v)));
+}
+
+static Entry entry_at(const Archive& a, int i)
+{
+    const std::uint8_t* record = a.image.get() + kTableOffset + kRecordSize * static_cast<unsigned>(i);
+    const std::size_t size = a.size;
+    Entry e;
+    e.start = a.data_area + be16(record);
+    e.archive_size = be16(record + 2);
+    const std::uint8_t* data = a.image.get() + e.start;
+    e.packed = e.start <= size && size - e.start >= 4 && zk::pack_has_magic(data);
+    if (e.packed) {
+        // A packed stream is bounded by the image when it is decoded.
+        e.orig_size = zk::pack_orig_size(data);
+        e.inside = true;
+    } else {
+        e.orig_size = e.archive_size;
+        e.inside = e.start <= size && size - e.start >= e.archive_size;
+    }
+    return e;
+}
+
+enum class LoadResult { Ok, CannotOpen, CannotAllocate, CannotRead, NotArchive };
+
+static LoadResult load_archive(const char* name, Archive& a, long& image_size)
+{
+    zk::File in = zk::open_file(name, "rb");
+    if (!in) return LoadResult::CannotOpen;
+    image_size = 0;
+    if (std::fseek(in.get(), 0, SEEK_END) != 0) return LoadResult::CannotRead;
+    long length = std::ftell(in.get());
+    if (length < 0) return LoadResult::CannotRead;
+    // The prefix, the magic, the count and the checksum take 96 bytes.
+    if (length < kFramingSize + static_cast<long>(kTableOffset)) return LoadResult::NotArchive;
+    image_size = length - kFramingSize;
+    if (std::fseek(in.get(), kImageOffset, SEEK_SET) != 0) return LoadResult::CannotRead;
+    // A directory opens and seeks but yields a meaningless length: read a
+    // byte before trusting it with an allocation.
+    if (std::fgetc(in.get()) == EOF || std::fseek(in.get(), kImageOffset, SEEK_SET) != 0)
+        return LoadResult::CannotRead;
+    a.size = static_cast<std::size_t>(image_size);
+    a.image.reset(new (std::nothrow) std::uint8_t[a.size]);
+    if (!a.image) return LoadResult::CannotAllocate;
+    if (std::fread(a.image.get(), 1, a.size, in.get()) != a.size) return LoadResult::CannotRead;
+
+    const std::uint8_t* img = a.image.get();
+    if (std::memcmp(img + 2, "zka\0", 4) != 0) return LoadResult::NotArchive;
+    const unsigned count = be16(img + 6);
+    a.nr_entries = static_cast<std::int16_t>(count);
+    a.data_area = kTableOffset + kRecordSize * count;
+    // Only the records of a positive count are ever read.
+    if (a.nr_entries > 0 && a.data_area > a.size) return LoadResult::NotArchive;
+    return LoadResult::Ok;
+}
+
+static int refuse_entry(int i, const char* infile)
+{
+    std::fprintf(stderr, "ERROR: entry %d lies outside the archive %s\n", i, infile);
+    return 1;
+}
+
+static int list(const Settings& s, const Archive& a)
+{
+    std::printf("Archive: %s\n", s.infile);
+    std::printf("Entries: %d\n", a.nr_entries);
+    for (int i = 0; i < a.nr_entries; ++i) {
+        Entry e = entry_at(a, i);
+        if (!e.inside) return refuse_entry(i, s.infile);
+        std::printf("Entry[%02d]: archive_size=%05u orig_size=%05u\n", i, e.archive_size, e.orig_size);
+    }
+    return 0;
+}
+
+static int extract(const Settings& s, const Archive& a, int number)
+{
+    if (number >= a.nr_entries) {
+        std::fprintf(stderr, "ERROR: entry number (%d) too large (nr_entries=%d)\n", number, a.nr_entries);
+        return 1;
+    }
+    Entry e = entry_at(a, number);
+    if (!e.inside) return refuse_entry(number, s.infile);
+
+    zk::File out = zk::open_file(s.outfile, "wb");
+    if (!out) {
+        std::fprintf(stderr, "ERROR: cannot open output file %s\n", s.outfile);
+        return 1;
+    }
+    const std::uint8_t* data = a.image.get() + e.start;
+    std::size_t written;
+    if (e.packed) {
+        std::printf("processing compressed entry %d ...\n", number);
+        std::unique_ptr<std::uint8_t[]> output(new (std::nothrow) std::uint8_t[e.orig_size]());
+        if (!output) {
+            std::fprintf(stderr, "ERROR: cannot allocate %d bytes for output buffer\n", static_cast<int>(e.orig_size));
+            return 1;
+        }
+        const std::size_t left = a.size - e.start;
+        const std::size_t stream_len = left < 6 ? left : std::min<std::size_t>(zk::pack_csize(data), left);
+        int code = zk::unpack_stream(data, stream_len, output.get(), e.orig_size);
+        written = code == zk::kUnpackOk ? std::fwrite(output.get(), 1, e.orig_size, out.get()) : 0;
+        if (code != zk::kUnpackOk || written != e.orig_size) {
+            std::fprintf(stderr, "ERROR: cannot decompress (code %03d)\n", code);
+            return 1;
+        }
+    } else {
+        std::printf("processing uncompressed entry %d ...\n", number);
+        written = std::fwrite(data, 1, e.archive_size, out.get());
+        if (written != e.archive_size) {
+            std::fputs("ERROR: cannot write uncompressed entry to file\n", stderr);
+            return 1;
+        }
+    }
+    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+    std::printf("%d bytes written to %s\n", static_cast<int>(written), s.outfile);
+    return 0;
+}
+
+static int run(const Settings& s)
+{
+    std::int16_t number = 0;
+    if (s.entry_text) {
+        number = entry_number(s.entry_text);
+        if (number < 0) {
+            std::fprintf(stderr, "ERROR: negative entry numbers are not valid (%s)\n", s.entry_text);
+            return 1;
+        }
+    }
+    Archive a;
+    long image_size = 0;
+    switch (load_archive(s.infile, a, image_size)) {
+    case LoadResult::Ok:
+        break;
+    case LoadResult::CannotOpen:
+        std::fprintf(stderr, "ERROR: cannot open input file %s\n", s.infile);
+        return 1;
+    case LoadResult::CannotAllocate:
+        std::fputs("ERROR: cannot allocate buffer\n", stderr);
+        return 1;
+    case LoadResult::CannotRead:
+        std::fprintf(stderr, "ERROR: cannot read %ld bytes from %s\n", image_size, s.infile);
+        return 1;
+    case LoadResult::NotArchive:
+        std::fprintf(stderr, "ERROR: %s is not a valid archive\n", s.infile);
+        return 1;
+    }
+    return s.entry_text ? extract(s, a, number) : list(s, a);
+}
+
+int main(int argc, char** argv)
+{
+    zk::print_banner(kId);
+    Settings s;
+    if (argc == 2) {
+        s.infile = argv[1];
+    } else if (argc == 4) {
+        s.infile = argv[1];
+        s.entry_text = argv[2];
+        s.outfile = argv[3];
+    } else {
+        zk::print_usage(kId, kUsage);
+        return zk::finish(1);
+    }
+    return zk::finish(run(s));
+}
