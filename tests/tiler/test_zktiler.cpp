@@ -1,0 +1,2 @@
+#include "cli.h"
+#include <gtest/gtest.h>
