@@ -65,7 +65,7 @@ inline std::vector<std::string> tiler_args(const std::string& flag, const std::s
     return args;
 }
 
-// planes bitmaps of width x height pixels with random pixels.
+// A bitmap of one or two planes with random pixels.
 inline Bytes random_bitmap(const Geometry& g, int planes, unsigned seed)
 {
     std::mt19937 rng(seed);
