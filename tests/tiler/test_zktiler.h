@@ -1,0 +1,103 @@
+// Builders shared by the zktiler tests: command lines, bitmaps and the
+// pixels a tile must carry.
+#pragma once
+
+#include "cli.h"
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace zktiler_test {
+
+using zktest::Bytes;
+
+inline const std::string kBanner = zktest::banner("ZKTiler", "1.7");
+
+inline const std::string kUsage =
+    "Usage: zktiler [-h|-v|-ht|-vt] <infile> <width> <height> <t_width> <t_height> <entries> <outfile> (array_name)\n"
+    "       -h         ... tile from left to right and up to down\n"
+    "       -v         ... tile from up   to down  and left to right\n"
+    "       -ht        ... like -h, but generates complete test program\n"
+    "       -vt        ... like -v, but generates complete test program\n"
+    "       infile     ... binary image file generated with Rastello\n"
+    "       width      ... width  of infile in pixel\n"
+    "       height     ... height of infile in pixel\n"
+    "       t_width    ... width  of one tile in pixel (<=32)\n"
+    "       t_height   ... height of one tile in pixel\n"
+    "       entries    ... number of data fields per line (0<entries<=20)\n"
+    "       outfile    ... output filename (use - as name for output to stdout)\n"
+    "       array_name ... optional name of array to generate\n"
+    "\n"
+    "       splits binary image file generated with Rastello in single\n"
+    "       sprites (tiles) and generates C source code\n"
+    "       including the necessary macros to access them.\n"
+    "\n"
+    "NOTE:  only 8, 16 and 32 pixel wide tiles are generated.\n"
+    "       If the tilewidth is not exactly one of these widths,\n"
+    "       the sprites are filled up to the right with empty pixels\n"
+    "NOTE2: the width of the input file have to be a multiple of 8\n"
+    "       otherwise Rastello and zktiler will not treat it correctly\n"
+    "\n";
+
+// The geometry of one run, as its command line gives it.
+struct Geometry {
+    int width;
+    int height;
+    int tilewidth;
+    int tileheight;
+    int entries = 4;
+};
+
+inline std::vector<std::string> tiler_args(const std::string& flag, const std::string& infile, const Geometry& g,
+                                           const std::string& outfile, const std::string& arrayname = "")
+{
+    std::vector<std::string> args{flag,
+                                  infile,
+                                  std::to_string(g.width),
+                                  std::to_string(g.height),
+                                  std::to_string(g.tilewidth),
+                                  std::to_string(g.tileheight),
+                                  std::to_string(g.entries),
+                                  outfile};
+    if (!arrayname.empty()) args.push_back(arrayname);
+    return args;
+}
+
+// A bitmap of one or two planes with random pixels.
+inline Bytes random_bitmap(const Geometry& g, int planes, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    Bytes b(static_cast<std::size_t>(g.width / 8 * g.height * planes));
+    for (auto& v : b) v = static_cast<std::uint8_t>(rng());
+    return b;
+}
+
+// Pixel (x, y) of plane p: the most significant bit of a byte is its
+// leftmost pixel.
+inline bool pixel(const Bytes& bitmap, const Geometry& g, int p, int x, int y)
+{
+    std::size_t plane_size = static_cast<std::size_t>(g.width / 8 * g.height);
+    std::uint8_t byte = bitmap[p * plane_size + static_cast<std::size_t>(y * (g.width / 8) + x / 8)];
+    return (byte >> (7 - x % 8)) & 1;
+}
+
+// What the calculator shows of a bitmap once every tile is drawn in its
+// place: the pixels inside the tiled area, nothing outside it.
+inline Bytes tiled_area(const Bytes& bitmap, const Geometry& g, int planes)
+{
+    Bytes shown(bitmap.size());
+    const int covered_w = g.width / g.tilewidth * g.tilewidth;
+    const int covered_h = g.height / g.tileheight * g.tileheight;
+    const std::size_t plane_size = static_cast<std::size_t>(g.width / 8 * g.height);
+    for (int p = 0; p < planes; ++p)
+        for (int y = 0; y < covered_h; ++y)
+            for (int x = 0; x < covered_w; ++x)
+                if (pixel(bitmap, g, p, x, y))
+                    shown[p * plane_size + static_cast<std::size_t>(y * (g.width / 8) + x / 8)] |=
+                        static_cast<std::uint8_t>(0x80 >> (x % 8));
+    return shown;
+}
+
+}  // namespace zktiler_test
