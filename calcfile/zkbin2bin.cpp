@@ -33,9 +33,10 @@ struct Settings {
 };
 
 // The calculator a file name's four-character extension names: ".89?" or
-// ".9x?", exactly; empty for any other name longer than 4 characters.
+// ".9x?", exactly; empty for any other name.
 std::optional<zk::CalcKind> kind_from_name(std::string_view name)
 {
+    if (name.size() <= 4) return std::nullopt;
     std::string_view extension = name.substr(name.size() - 4);
     if (extension.starts_with(".89")) return zk::CalcKind::Ti89;
     if (extension.starts_with(".9x")) return zk::CalcKind::Ti92Plus;
