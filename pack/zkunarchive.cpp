@@ -1,5 +1,6 @@
 // zkunarchive: lists the entries of a ZKArchive held in a calculator
 // variable file, or extracts one entry, unpacking it when it is packed.
+#include "calcfile.h"
 #include "frame.h"
 #include "unpack.h"
 
@@ -21,15 +22,15 @@ static constexpr const char kUsage[] =
     "       the contents of the ZKArchive\n"
     "\n";
 
-// The archive lies in the variable's memory image: from file offset 86 up
-// to the two checksum bytes. Its numbers are big-endian:
+// The archive lies in the variable's memory image, which runs from the
+// end of the header up to the two checksum bytes. Its numbers are big-endian:
 //   0  datasize (the variable's own length word)
 //   2  "zka\0"
 //   6  nr_entries
 //   8  nr_entries records of 16 bytes: entry_offset, archive_size, 12 unused
 //   then the data area, which entry_offset counts from.
-static constexpr long kImageOffset = 86;
-static constexpr long kFramingSize = 88;  // header before the image and checksum after it
+static constexpr long kImageOffset = zk::kCalcImageOffset;
+static constexpr long kFramingSize = zk::kCalcHeaderSize;  // all but the image: header and checksum
 static constexpr std::size_t kTableOffset = 8;
 static constexpr std::size_t kRecordSize = 16;
 
