@@ -1,3 +1,4 @@
+#include "calc_builder.h"
 #include "cli.h"
 #include "pack_encoder.h"
 
@@ -32,7 +33,8 @@ void put_be16(Bytes& b, std::size_t at, unsigned v)
     b[at + 1] = static_cast<std::uint8_t>(v);
 }
 
-// The archive image: datasize word, "zka\0", the count, the table, the data.
+// The archive image: room for the datasize word, "zka\0", the count, the
+// table, the data.
 Bytes archive_image(const std::vector<ArchiveEntry>& entries, unsigned count_field)
 {
     Bytes img(8 + 16 * entries.size(), 0);
@@ -48,24 +50,14 @@ Bytes archive_image(const std::vector<ArchiveEntry>& entries, unsigned count_fie
         std::copy(entries[i].data.begin(), entries[i].data.end(),
                   img.begin() + static_cast<long>(area + entries[i].offset));
     }
-    put_be16(img, 0, static_cast<unsigned>(img.size() - 2));
     return img;
 }
 
-// A calculator variable file around the image: 86 header bytes before it
-// and a two-byte checksum after it.
-Bytes calc_file(const Bytes& image)
+// A calculator variable file around the image, whose first two bytes are
+// the variable's length word that the file builder writes itself.
+Bytes archive_file(const Bytes& image)
 {
-    Bytes f(86, 0);
-    std::memcpy(f.data(), "**TI89**", 8);
-    f.insert(f.end(), image.begin(), image.end());
-    unsigned sum = 0;
-    for (std::uint8_t b : image) sum += b;
-    f.push_back(static_cast<std::uint8_t>(sum));
-    f.push_back(static_cast<std::uint8_t>(sum >> 8));
-    std::size_t size = f.size();
-    for (int k = 0; k < 4; ++k) f[76 + k] = static_cast<std::uint8_t>(size >> 8 * k);
-    return f;
+    return zktest::calc_file(Bytes(image.begin() + 2, image.end()));
 }
 
 // Stored entries laid out one after another.
@@ -97,7 +89,7 @@ struct Fixture {
         std::mt19937 rng(9);
         unpacked = structured_data(3000, rng);
         packed = pack_random(unpacked, {.run_table = {0}}, rng);
-        dir.write("arc.89y", calc_file(archive_image(laid_out({stored, packed, bytes_of("xy")}), 3)));
+        dir.write("arc.89y", archive_file(archive_image(laid_out({stored, packed, bytes_of("xy")}), 3)));
     }
 };
 
@@ -179,7 +171,7 @@ TEST(ZkUnArchiveErrors, InputProblems)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: cannot open input file missing\n");
 
-    Bytes wrong = calc_file(archive_image(laid_out({bytes_of("a")}), 1));
+    Bytes wrong = archive_file(archive_image(laid_out({bytes_of("a")}), 1));
     wrong[86 + 4] = 'b';
     dir.write("zkb", wrong);
     r = run_tool("zkunarchive", {"zkb"}, dir);
@@ -195,7 +187,7 @@ TEST(ZkUnArchiveErrors, InputProblems)
 TEST(ZkUnArchiveErrors, NegativeCountListsNothingAndRefusesEveryEntry)
 {
     TempDir dir;
-    dir.write("neg", calc_file(archive_image(laid_out({bytes_of("abc")}), 32768)));
+    dir.write("neg", archive_file(archive_image(laid_out({bytes_of("abc")}), 32768)));
     RunResult r = run_tool("zkunarchive", {"neg"}, dir);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(normalized(r.out), kBanner + "Archive: neg\nEntries: -32768\n");
@@ -210,7 +202,7 @@ TEST(ZkUnArchiveErrors, FailedDecodeLeavesAnEmptyOutput)
     TempDir dir;
     Bytes bad = PackWriter({}).finish(10);  // no end marker at all
     bad[10] = 9;                            // and a bad gamma field
-    dir.write("a", calc_file(archive_image(laid_out({bad}), 1)));
+    dir.write("a", archive_file(archive_image(laid_out({bad}), 1)));
     RunResult r = run_tool("zkunarchive", {"a", "0", "o"}, dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(normalized(r.out), kBanner + "processing compressed entry 0 ...\n");
@@ -222,7 +214,7 @@ TEST(ZkUnArchiveErrors, FailedDecodeLeavesAnEmptyOutput)
 TEST(ZkUnArchiveBounds, ShortFilesAndTablesOutsideTheImage)
 {
     TempDir dir;
-    Bytes full = calc_file(archive_image(laid_out({bytes_of("abc")}), 1));
+    Bytes full = archive_file(archive_image(laid_out({bytes_of("abc")}), 1));
     for (std::size_t len : {0ul, 1ul, 50ul, 88ul, 95ul}) {
         dir.write("short", Bytes(full.begin(), full.begin() + static_cast<long>(len)));
         RunResult r = run_tool("zkunarchive", {"short"}, dir);
@@ -230,7 +222,7 @@ TEST(ZkUnArchiveBounds, ShortFilesAndTablesOutsideTheImage)
         EXPECT_EQ(r.err, "ERROR: short is not a valid archive\n") << len;
     }
     // A count of 5 records in an image that holds one.
-    dir.write("table", calc_file(archive_image(laid_out({bytes_of("abc")}), 5)));
+    dir.write("table", archive_file(archive_image(laid_out({bytes_of("abc")}), 5)));
     RunResult r = run_tool("zkunarchive", {"table"}, dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: table is not a valid archive\n");
@@ -241,7 +233,7 @@ TEST(ZkUnArchiveBounds, EntriesOutsideTheImage)
     TempDir dir;
     std::vector<ArchiveEntry> entries = laid_out({bytes_of("abc"), bytes_of("de")});
     entries[1].archive_size = 3;  // one byte past the end of the image
-    dir.write("a", calc_file(archive_image(entries, 2)));
+    dir.write("a", archive_file(archive_image(entries, 2)));
     RunResult r = run_tool("zkunarchive", {"a"}, dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(normalized(r.out), kBanner + "Archive: a\nEntries: 2\nEntry[00]: archive_size=00003 orig_size=00003\n");
@@ -252,7 +244,7 @@ TEST(ZkUnArchiveBounds, EntriesOutsideTheImage)
     EXPECT_EQ(r.err, "ERROR: entry 1 lies outside the archive a\n");
     EXPECT_FALSE(dir.exists("o"));
 
-    Bytes far = calc_file(archive_image({entries[0]}, 1));
+    Bytes far = archive_file(archive_image({entries[0]}, 1));
     put_be16(far, 86 + 8, 60000);  // entry 0 starts far outside
     dir.write("far", far);
     r = run_tool("zkunarchive", {"far", "0", "o"}, dir);
@@ -268,7 +260,7 @@ TEST(ZkUnArchiveBounds, PackedStreamsAreBoundedByTheImage)
     // Cut the stream's tail off the image: it claims more than remains.
     for (std::size_t keep : {4ul, 10ul, 16ul, s.size() / 2, s.size() - 2}) {
         Bytes cut(s.begin(), s.begin() + static_cast<long>(keep));
-        dir.write("a", calc_file(archive_image(laid_out({cut}), 1)));
+        dir.write("a", archive_file(archive_image(laid_out({cut}), 1)));
         RunResult r = run_tool("zkunarchive", {"a", "0", "o"}, dir);
         EXPECT_EQ(r.status, 1) << keep;
         EXPECT_EQ(r.err.rfind("ERROR: cannot decompress (code 25", 0), 0u) << r.err;
