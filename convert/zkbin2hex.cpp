@@ -34,10 +34,10 @@ static constexpr const char kUsage[] =
 
 struct Settings {
     int item_size = 1;
-    int per_line = 10;
-    int start_skip = 0;
-    int end_skip = 0;
-    int break_period = 0;  // 0: no extra line breaks
+    std::int64_t per_line = 10;
+    std::int64_t start_skip = 0;
+    std::int64_t end_skip = 0;
+    std::int64_t break_period = 0;  // 0: no extra line breaks
     const char* array_name = nullptr;
     bool slash = false;
     bool quiet = false;
@@ -46,19 +46,23 @@ struct Settings {
 };
 
 // Reads a number the way a "%d" scan does: leading white space, an optional
-// sign, at least one digit, and nothing after the digits is looked at.
-// Values beyond the range of int saturate.
-bool read_int(const char* text, int& value)
+// sign, at least one digit, and nothing after the digits is looked at. The
+// value is 64 bits wide, so that skips may pass 2 GiB; beyond that range it
+// saturates.
+bool read_number(const char* text, std::int64_t& value)
 {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
-    bool negative = *text == '-';
+    const bool negative = *text == '-';
     if (*text == '-' || *text == '+') ++text;
     if (*text < '0' || *text > '9') return false;
-    long long v = 0;
+    std::uint64_t v = 0;
+    constexpr std::uint64_t kLimit = static_cast<std::uint64_t>(INT64_MAX) + 1;
     for (; *text >= '0' && *text <= '9'; ++text)
-        v = std::min(v * 10 + (*text - '0'), static_cast<long long>(INT_MAX) + 1);
-    if (negative) v = -v;
-    value = static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX));
+        v = v > kLimit / 10 ? kLimit : std::min(v * 10 + static_cast<std::uint64_t>(*text - '0'), kLimit);
+    if (negative)
+        value = v == kLimit ? INT64_MIN : -static_cast<std::int64_t>(v);
+    else
+        value = static_cast<std::int64_t>(std::min(v, kLimit - 1));
     return true;
 }
 
@@ -66,7 +70,7 @@ bool read_int(const char* text, int& value)
 struct Layout {
     int item_size = 1;
     int per_line = 10;
-    std::int64_t break_every = 0;  // the break period's absolute value; 0: none
+    std::uint64_t break_every = 0;  // the break period's absolute value; 0: none
     bool slash = false;
 };
 
@@ -75,7 +79,7 @@ struct ItemLines {
     std::int64_t items_left = 0;   // full items not yet written
     bool partial_follows = false;  // a zero-filled last item comes after them
     int on_line = 0;               // items on the current line
-    std::int64_t to_break = 0;     // items until the next extra line break
+    std::uint64_t to_break = 0;    // items until the next extra line break
 };
 
 // The longest text one item can take: "0x", eight digits, a comma and two
@@ -230,21 +234,22 @@ static int run(const Settings& s)
     // A directory or a pipe opens for reading but has no size to seek to.
     if (fseeko(in.get(), 0, SEEK_END) != 0) return fail_read(s.infile);
     const std::int64_t input_size = ftello(in.get());
-    if (input_size < 0 || fseeko(in.get(), s.start_skip, SEEK_SET) != 0) return fail_read(s.infile);
-    const std::int64_t data_length = input_size - s.start_skip - s.end_skip;
-    if (data_length < 0) {
+    if (input_size < 0) return fail_read(s.infile);
+    if (s.start_skip > input_size || s.end_skip > input_size - s.start_skip) {
         std::fputs("ERROR: no bytes left to process\n", stderr);
         return 1;
     }
+    const std::int64_t data_length = input_size - s.start_skip - s.end_skip;
+    if (fseeko(in.get(), s.start_skip, SEEK_SET) != 0) return fail_read(s.infile);
     const std::int64_t item_count = data_length / s.item_size + (data_length % s.item_size != 0);
 
     if (s.array_name)
         std::fprintf(out, "%s %s[%ld] = {%c\n", head_type(s.item_size), s.array_name,
                      static_cast<long>(item_count), s.slash ? '\\' : ' ');
+    const std::uint64_t period = static_cast<std::uint64_t>(s.break_period);
     const Layout layout{.item_size = s.item_size,
-                        .per_line = s.per_line,
-                        .break_every = s.break_period < 0 ? -static_cast<std::int64_t>(s.break_period)
-                                                          : s.break_period,
+                        .per_line = static_cast<int>(s.per_line),
+                        .break_every = s.break_period < 0 ? 0 - period : period,
                         .slash = s.slash};
     Convert result = write_items(in.get(), out, layout, data_length);
     if (result == Convert::ReadError) return fail_read(s.infile);
@@ -266,7 +271,7 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
 {
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        int* number = nullptr;
+        std::int64_t* number = nullptr;
         if (std::strcmp(arg, "-quiet") == 0) {
             s.quiet = true;
         } else if (std::strcmp(arg, "-slash") == 0) {
@@ -296,7 +301,7 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
             return Scan::Usage;
         }
         if (!number) continue;
-        if (++i == argc || !read_int(argv[i], *number)) return Scan::Usage;
+        if (++i == argc || !read_number(argv[i], *number)) return Scan::Usage;
         if (number == &s.per_line && (s.per_line < 1 || s.per_line > 200)) {
             std::fputs("ERROR: invalid size for items per line (must be >=1 and <=200)\n", stderr);
             return Scan::Refused;

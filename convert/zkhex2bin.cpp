@@ -195,7 +195,9 @@ static std::string_view rest_of_line(std::string_view line, std::size_t at)
     return rest;
 }
 
-static void report(const LineResult& r, bool binary, std::string_view line)
+// The message of a failed line; token is the text from the failed token to
+// the end of its line.
+static void report(const LineResult& r, bool binary, std::string_view token)
 {
     switch (r.error) {
     case LineError::None:
@@ -204,9 +206,8 @@ static void report(const LineResult& r, bool binary, std::string_view line)
         if (binary) {
             std::fputs("ERROR: missing prefix \"0b\" of binary number\n", stderr);
         } else {
-            std::string_view rest = rest_of_line(line, r.token_at);
             std::fputs("ERROR: missing prefix \"0x\" of hexnumber at: ", stderr);
-            std::fwrite(rest.data(), 1, rest.size(), stderr);
+            std::fwrite(token.data(), 1, token.size(), stderr);
             std::fputc('\n', stderr);
         }
         break;
@@ -229,15 +230,25 @@ static void report(const LineResult& r, bool binary, std::string_view line)
 
 enum class Convert { Ok, Failed, ReadError, WriteError };
 
-// Converts the whole input line by line; written counts the bytes put out.
-static Convert convert(std::FILE* in, std::FILE* out, bool binary, std::int64_t& written)
+// What a whole conversion gives: the outcome, the bytes written, and for a
+// failed line its result and the text from the failed token on.
+struct Conversion {
+    Convert outcome = Convert::Ok;
+    std::int64_t written = 0;
+    LineResult failed_line;
+    std::string failed_token;
+};
+
+// Converts the whole input line by line into out.
+static Conversion convert(std::FILE* in, std::FILE* out, bool binary)
 {
+    Conversion c;
     LineReader lines(in);
     std::vector<std::uint8_t> bytes(256 * 1024);
     std::uint8_t* put = bytes.data();
     auto flush = [&] {
         std::size_t n = static_cast<std::size_t>(put - bytes.data());
-        written += static_cast<std::int64_t>(n);
+        c.written += static_cast<std::int64_t>(n);
         put = bytes.data();
         return std::fwrite(bytes.data(), 1, n, out) == n;
     };
@@ -246,20 +257,27 @@ static Convert convert(std::FILE* in, std::FILE* out, bool binary, std::int64_t&
     while (lines.next(line)) {
         const std::size_t room = max_bytes_of(line.size());
         if (static_cast<std::size_t>(bytes.data() + bytes.size() - put) < room) {
-            if (!flush()) return Convert::WriteError;
+            if (!flush()) {
+                c.outcome = Convert::WriteError;
+                return c;
+            }
             if (bytes.size() < room) {
                 bytes.resize(room);  // a line too long for the block: grows with the line
                 put = bytes.data();
             }
         }
-        LineResult r = convert_line(binary, item_bytes, line, put);
-        if (r.error != LineError::None) {
-            report(r, binary, line);
-            return Convert::Failed;
+        c.failed_line = convert_line(binary, item_bytes, line, put);
+        if (c.failed_line.error != LineError::None) {
+            c.outcome = Convert::Failed;
+            c.failed_token = rest_of_line(line, c.failed_line.token_at);
+            return c;
         }
     }
-    if (std::ferror(in)) return Convert::ReadError;
-    return flush() ? Convert::Ok : Convert::WriteError;
+    if (std::ferror(in))
+        c.outcome = Convert::ReadError;
+    else if (!flush())
+        c.outcome = Convert::WriteError;
+    return c;
 }
 
 static int run(const Settings& s)
@@ -283,19 +301,23 @@ static int run(const Settings& s)
         std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
         return 1;
     }
-    std::int64_t written = 0;
-    Convert result = convert(in, out.get(), s.binary, written);
+    Conversion c = convert(in, out.get(), s.binary);
     file.reset();
-    const bool closed = zk::close_checked(out);
-    if (result == Convert::Ok && !closed) result = Convert::WriteError;
-    if (result != Convert::Ok) {
-        // Bytes of a text that did not convert whole are no valid output.
-        std::remove(s.outfile);
-        if (result == Convert::ReadError) std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
-        if (result == Convert::WriteError) return zk::fail_output(s.outfile);
+    if (!zk::close_checked(out) && c.outcome == Convert::Ok) c.outcome = Convert::WriteError;
+    if (c.outcome != Convert::Ok) std::remove(s.outfile);  // a text that did not convert whole gives no file
+    switch (c.outcome) {
+    case Convert::Ok:
+        break;
+    case Convert::Failed:
+        report(c.failed_line, s.binary, c.failed_token);
         return 1;
+    case Convert::ReadError:
+        std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+        return 1;
+    case Convert::WriteError:
+        return zk::fail_output(s.outfile);
     }
-    if (!s.quiet) std::printf("%ld bytes written to %s\n", static_cast<long>(written), s.outfile);
+    if (!s.quiet) std::printf("%ld bytes written to %s\n", static_cast<long>(c.written), s.outfile);
     return 0;
 }
 

@@ -178,6 +178,15 @@ TEST(ZkBin2HexText, SkipsAtBothEnds)
     EXPECT_EQ(normalized(r.out), kBanner);
     EXPECT_EQ(r.err, "ERROR: no bytes left to process\n");
     EXPECT_EQ(dir.read_text("out"), "");  // created before the sizes were known
+
+    // Skips are not cut to 32 bits, and a skip beyond any size saturates.
+    for (const std::string skip : {"4294967296", "99999999999999999999999"}) {
+        r = run_tool("zkbin2hex", {"-quiet", "-ss", skip, "in", "-"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR: no bytes left to process\n");
+        r = run_tool("zkbin2hex", {"-quiet", "-se", skip, "in", "-"}, dir);
+        EXPECT_EQ(r.err, "ERROR: no bytes left to process\n");
+    }
 }
 
 TEST(ZkBin2HexText, LargeInputsMatchTheItemRulesAcrossBlocks)
