@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
