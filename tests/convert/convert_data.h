@@ -1,0 +1,26 @@
+// Inputs and expected texts shared by the tests of the conversion tools.
+#pragma once
+
+#include "cli.h"
+
+#include <string>
+
+namespace zktest {
+
+// n bytes of a fixed pseudo-random sequence.
+Bytes random_bytes(std::size_t n, unsigned seed);
+
+// The item lines of zkbin2hex, without head and closing.
+struct ItemText {
+    int item_size = 1;
+    int per_line = 10;
+    int break_period = 0;
+    bool slash = false;
+    std::size_t start_skip = 0;
+    std::size_t end_skip = 0;
+};
+
+// The item text of input, made item by item with the formats of the items.
+std::string item_text(const Bytes& input, const ItemText& layout);
+
+}  // namespace zktest
