@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs each one for SECONDS seconds, starting
-# from its seed corpus (tests/fuzz/corpus/<target>/, made by our own tests).
-# A crash leaves its input in build/fuzz/findings/ and ends with status 1.
+# Builds the fuzz targets and runs each one for SECONDS seconds, as many at
+# once as there are cores, starting from its seed corpus
+# (tests/fuzz/corpus/<target>/, small inputs we made ourselves) and from
+# what earlier runs on this machine found (build/fuzz/corpus/<target>/).
+# A finding leaves its input in build/fuzz/findings/ and ends with status 1.
 set -euo pipefail
 seconds=${1:?usage: tests/fuzz/run.sh SECONDS}
 cd "$(dirname "$0")/../.."
@@ -11,22 +13,37 @@ cmake --build --preset fuzz >/dev/null
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
-status=0
-for target in build/fuzz/fuzz/fuzz_*; do
+
+run_target() {
+  local target=$1 name
   name=$(basename "$target")
-  seeds=tests/fuzz/corpus/$name
-  work=build/fuzz/corpus/$name
+  local work=build/fuzz/corpus/$name log=build/fuzz/$name.log
+  local corpora=("$work")
+  [ -d "tests/fuzz/corpus/$name" ] && corpora+=("tests/fuzz/corpus/$name")
   mkdir -p "$work"
-  [ -d "$seeds" ] && cp -n "$seeds"/* "$work"/ 2>/dev/null || true
-  log=build/fuzz/$name.log
   if "$target" -max_total_time="$seconds" -max_len=70000 -artifact_prefix="$findings/$name-" \
-       -print_final_stats=1 "$work" >"$log" 2>&1; then
-    runs=$(grep -E '^stat::number_of_executed_units' "$log" | awk '{print $2}')
-    echo "$name: ${runs:-?} executions, no finding"
+       -print_final_stats=1 "${corpora[@]}" >"$log" 2>&1; then
+    echo "$name: $(awk '/^stat::number_of_executed_units/ {print $2}' "$log") executions, no finding"
   else
     echo "$name: FINDING, see $log and $findings/"
     tail -n 30 "$log"
-    status=1
+    return 1
   fi
+}
+
+status=0
+jobs=$(nproc)
+running=0
+for target in build/fuzz/fuzz/fuzz_*; do
+  run_target "$target" &
+  running=$((running + 1))
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || status=1
+    running=$((running - 1))
+  fi
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || status=1
+  running=$((running - 1))
 done
 exit $status
