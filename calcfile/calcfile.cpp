@@ -42,8 +42,11 @@ const char* calc_type_name(std::uint8_t tag)
 
 std::optional<std::uint16_t> calc_checksum(std::FILE* in, std::uint32_t size)
 {
-    std::fseek(in, static_cast<long>(kCalcImageOffset), SEEK_SET);
+    const bool positioned = std::fseek(in, static_cast<long>(kCalcImageOffset), SEEK_SET) == 0;
     if (size <= kCalcHeaderSize) return 0;
+    // A stream that cannot be moved to the image would be summed from
+    // wherever it stands.
+    if (!positioned) return std::nullopt;
     std::uint32_t remaining = size - static_cast<std::uint32_t>(kCalcImageOffset + kCalcChecksumSize);
     std::uint32_t sum = 0;
     std::uint8_t chunk[4096];

@@ -79,8 +79,8 @@ const char* calc_type_name(std::uint8_t tag);
 
 // Sum modulo 65536 of the bytes from offset 86 up to size - 2, size being
 // the file's length as the caller confirmed it; 0 for a size of 88 or less.
-// Empty when those bytes cannot all be read, so that a failed read never
-// passes for a checksum.
+// Empty when the stream cannot be moved to offset 86 or those bytes cannot
+// all be read, so that a failed read never passes for a checksum.
 std::optional<std::uint16_t> calc_checksum(std::FILE* in, std::uint32_t size);
 
 // Writes one complete string variable file holding the length bytes of

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <span>
 
 static constexpr const zk::ToolId& kId = zk::tool("zkunarchive");
 
@@ -43,8 +44,8 @@ struct Settings {
 struct Archive {
     std::unique_ptr<std::uint8_t[]> image;
     std::size_t size = 0;        // of the image
-    std::int16_t nr_entries;     // signed where it is counted and compared
-    std::size_t data_area;       // where the unsigned count puts the data area
+    std::int16_t nr_entries = 0; // signed where it is counted and compared
+    std::size_t data_area = 0;   // where the unsigned count puts the data area
 };
 
 struct Entry {
@@ -65,6 +66,7 @@ static std::int16_t entry_number(const char* text)
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(static_cast<unsigned long>(v)));
 }
 
+// Entry i of a loaded archive, i below a positive nr_entries.
 static Entry entry_at(const Archive& a, int i)
 {
     const std::uint8_t* record = a.image.get() + kTableOffset + kRecordSize * static_cast<unsigned>(i);
@@ -72,11 +74,10 @@ static Entry entry_at(const Archive& a, int i)
     Entry e;
     e.start = a.data_area + be16(record);
     e.archive_size = be16(record + 2);
-    const std::uint8_t* data = a.image.get() + e.start;
-    e.packed = e.start <= size && size - e.start >= 4 && zk::pack_has_magic(data);
+    e.packed = e.start <= size && size - e.start >= 4 && zk::pack_has_magic(a.image.get() + e.start);
     if (e.packed) {
         // A packed stream is bounded by the image when it is decoded.
-        e.orig_size = zk::pack_orig_size(data);
+        e.orig_size = zk::pack_orig_size(a.image.get() + e.start);
         e.inside = true;
     } else {
         e.orig_size = e.archive_size;
@@ -85,7 +86,38 @@ static Entry entry_at(const Archive& a, int i)
     return e;
 }
 
+// The bytes of a stored entry that lies inside the image.
+static std::span<const std::uint8_t> stored_bytes(const Archive& a, const Entry& e)
+{
+    return {a.image.get() + e.start, e.archive_size};
+}
+
+// Decodes a packed entry into output, which holds e.orig_size bytes. The
+// stream is what its csize claims, cut at the end of the image. Returns
+// the decoder's code.
+static int unpack_entry(const Archive& a, const Entry& e, std::uint8_t* output)
+{
+    const std::uint8_t* data = a.image.get() + e.start;
+    const std::size_t left = a.size - e.start;
+    const std::size_t stream_len = left < 6 ? left : std::min<std::size_t>(zk::pack_csize(data), left);
+    return zk::unpack_stream(data, stream_len, output, e.orig_size);
+}
+
 enum class LoadResult { Ok, CannotOpen, CannotAllocate, CannotRead, NotArchive };
+
+// Checks the magic of the image in a and that a positive count of records
+// fits in it; sets the count and the start of the data area.
+static LoadResult check_archive(Archive& a)
+{
+    const std::uint8_t* img = a.image.get();
+    if (a.size < kTableOffset || std::memcmp(img + 2, "zka\0", 4) != 0) return LoadResult::NotArchive;
+    const unsigned count = be16(img + 6);
+    a.nr_entries = static_cast<std::int16_t>(count);
+    a.data_area = kTableOffset + kRecordSize * count;
+    // Only the records of a positive count are ever read.
+    if (a.nr_entries > 0 && a.data_area > a.size) return LoadResult::NotArchive;
+    return LoadResult::Ok;
+}
 
 static LoadResult load_archive(const char* name, Archive& a, long& image_size)
 {
@@ -107,15 +139,7 @@ static LoadResult load_archive(const char* name, Archive& a, long& image_size)
     a.image.reset(new (std::nothrow) std::uint8_t[a.size]);
     if (!a.image) return LoadResult::CannotAllocate;
     if (std::fread(a.image.get(), 1, a.size, in.get()) != a.size) return LoadResult::CannotRead;
-
-    const std::uint8_t* img = a.image.get();
-    if (std::memcmp(img + 2, "zka\0", 4) != 0) return LoadResult::NotArchive;
-    const unsigned count = be16(img + 6);
-    a.nr_entries = static_cast<std::int16_t>(count);
-    a.data_area = kTableOffset + kRecordSize * count;
-    // Only the records of a positive count are ever read.
-    if (a.nr_entries > 0 && a.data_area > a.size) return LoadResult::NotArchive;
-    return LoadResult::Ok;
+    return check_archive(a);
 }
 
 static int refuse_entry(int i, const char* infile)
@@ -124,16 +148,24 @@ static int refuse_entry(int i, const char* infile)
     return 1;
 }
 
-static int list(const Settings& s, const Archive& a)
+// Writes the listing to out up to the first entry that lies outside the
+// image, and returns that entry's number, or -1 when every entry is listed.
+static int write_listing(std::FILE* out, const char* infile, const Archive& a)
 {
-    std::printf("Archive: %s\n", s.infile);
-    std::printf("Entries: %d\n", a.nr_entries);
+    std::fprintf(out, "Archive: %s\n", infile);
+    std::fprintf(out, "Entries: %d\n", a.nr_entries);
     for (int i = 0; i < a.nr_entries; ++i) {
         Entry e = entry_at(a, i);
-        if (!e.inside) return refuse_entry(i, s.infile);
-        std::printf("Entry[%02d]: archive_size=%05u orig_size=%05u\n", i, e.archive_size, e.orig_size);
+        if (!e.inside) return i;
+        std::fprintf(out, "Entry[%02d]: archive_size=%05u orig_size=%05u\n", i, e.archive_size, e.orig_size);
     }
-    return 0;
+    return -1;
+}
+
+static int list(const Settings& s, const Archive& a)
+{
+    const int outside = write_listing(stdout, s.infile, a);
+    return outside < 0 ? 0 : refuse_entry(outside, s.infile);
 }
 
 static int extract(const Settings& s, const Archive& a, int number)
@@ -150,7 +182,6 @@ static int extract(const Settings& s, const Archive& a, int number)
         std::fprintf(stderr, "ERROR: cannot open output file %s\n", s.outfile);
         return 1;
     }
-    const std::uint8_t* data = a.image.get() + e.start;
     std::size_t written;
     if (e.packed) {
         std::printf("processing compressed entry %d ...\n", number);
@@ -159,9 +190,7 @@ static int extract(const Settings& s, const Archive& a, int number)
             std::fprintf(stderr, "ERROR: cannot allocate %d bytes for output buffer\n", static_cast<int>(e.orig_size));
             return 1;
         }
-        const std::size_t left = a.size - e.start;
-        const std::size_t stream_len = left < 6 ? left : std::min<std::size_t>(zk::pack_csize(data), left);
-        int code = zk::unpack_stream(data, stream_len, output.get(), e.orig_size);
+        int code = unpack_entry(a, e, output.get());
         written = code == zk::kUnpackOk ? std::fwrite(output.get(), 1, e.orig_size, out.get()) : 0;
         if (code != zk::kUnpackOk || written != e.orig_size) {
             std::fprintf(stderr, "ERROR: cannot decompress (code %03d)\n", code);
@@ -169,7 +198,8 @@ static int extract(const Settings& s, const Archive& a, int number)
         }
     } else {
         std::printf("processing uncompressed entry %d ...\n", number);
-        written = std::fwrite(data, 1, e.archive_size, out.get());
+        std::span<const std::uint8_t> data = stored_bytes(a, e);
+        written = std::fwrite(data.data(), 1, data.size(), out.get());
         if (written != e.archive_size) {
             std::fputs("ERROR: cannot write uncompressed entry to file\n", stderr);
             return 1;

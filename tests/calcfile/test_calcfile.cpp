@@ -218,3 +218,14 @@ TEST(CalcChecksum, EmptyImageAndShortStream)
     // A stream that ends before the length given must not pass for a sum.
     EXPECT_EQ(zk::calc_checksum(m.f, 100), std::nullopt);
 }
+
+TEST(CalcChecksum, StreamThatCannotReachTheImage)
+{
+    // A memory stream of 20 bytes cannot be moved to offset 86; summing
+    // two bytes from where a reader left it would pass for the checksum of
+    // a 90-byte file.
+    MemFile m(Bytes(20, 0x11));
+    std::fgetc(m.f);
+    EXPECT_EQ(zk::calc_checksum(m.f, 90), std::nullopt);
+    EXPECT_EQ(zk::calc_checksum(m.f, 88), 0);
+}
