@@ -173,14 +173,17 @@ static const char* head_type(int item_size)
 
 enum class Convert { Ok, ReadError, WriteError };
 
+// A multiple of 4, so that no full item straddles two blocks.
+static constexpr std::size_t kBlock = 128 * 1024;
+
 // Streams the data_length bytes at the input's position through the item
-// text; only one block of input and its text are held at any time.
-static Convert write_items(std::FILE* in, std::FILE* out, const Layout& layout, std::int64_t data_length)
+// text; only one block of input (block_size bytes, a multiple of 4) and its
+// text are held at any time.
+static Convert write_items(std::FILE* in, std::FILE* out, const Layout& layout, std::int64_t data_length,
+                           std::size_t block_size = kBlock)
 {
-    // A multiple of 4, so that no full item straddles two blocks.
-    constexpr std::size_t kBlock = 128 * 1024;
-    std::vector<std::uint8_t> block(kBlock);
-    std::vector<char> text(kBlock * kMaxItemText);
+    std::vector<std::uint8_t> block(block_size);
+    std::vector<char> text(block_size * kMaxItemText);
 
     const std::int64_t full_items = data_length / layout.item_size;
     const int rest = static_cast<int>(data_length % layout.item_size);
@@ -188,7 +191,7 @@ static Convert write_items(std::FILE* in, std::FILE* out, const Layout& layout, 
 
     std::int64_t left = full_items * layout.item_size;
     while (left > 0) {
-        std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, kBlock));
+        std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(left, block_size));
         if (std::fread(block.data(), 1, n, in) != n) return Convert::ReadError;
         char* end = put_items(layout, lines, block.data(), n / layout.item_size, text.data());
         std::fwrite(text.data(), 1, static_cast<std::size_t>(end - text.data()), out);
@@ -203,6 +206,31 @@ static Convert write_items(std::FILE* in, std::FILE* out, const Layout& layout, 
         std::fwrite(text.data(), 1, static_cast<std::size_t>(end - text.data()), out);
     }
     return std::ferror(out) ? Convert::WriteError : Convert::Ok;
+}
+
+// Full items, and one more for a rest that does not fill an item.
+static std::int64_t items_of(std::int64_t data_length, int item_size)
+{
+    return data_length / item_size + (data_length % item_size != 0);
+}
+
+// The whole text for the data_length bytes at the input's position: the
+// head and the closing with an array name, the item lines between them.
+static Convert write_text(std::FILE* in, std::FILE* out, const Settings& s, std::int64_t data_length,
+                          std::size_t block_size = kBlock)
+{
+    if (s.array_name)
+        std::fprintf(out, "%s %s[%ld] = {%c\n", head_type(s.item_size), s.array_name,
+                     static_cast<long>(items_of(data_length, s.item_size)), s.slash ? '\\' : ' ');
+    const std::uint64_t period = static_cast<std::uint64_t>(s.break_period);
+    const Layout layout{.item_size = s.item_size,
+                        .per_line = static_cast<int>(s.per_line),
+                        .break_every = s.break_period < 0 ? 0 - period : period,
+                        .slash = s.slash};
+    Convert result = write_items(in, out, layout, data_length, block_size);
+    if (result == Convert::ReadError) return result;
+    if (s.array_name) std::fputs("};\n", out);
+    return std::ferror(out) ? Convert::WriteError : result;
 }
 
 static int fail_read(const char* name)
@@ -240,19 +268,9 @@ static int run(const Settings& s)
     }
     const std::int64_t data_length = input_size - s.start_skip - s.end_skip;
     if (fseeko(in.get(), s.start_skip, SEEK_SET) != 0) return fail_read(s.infile);
-    const std::int64_t item_count = data_length / s.item_size + (data_length % s.item_size != 0);
-
-    if (s.array_name)
-        std::fprintf(out, "%s %s[%ld] = {%c\n", head_type(s.item_size), s.array_name,
-                     static_cast<long>(item_count), s.slash ? '\\' : ' ');
-    const std::uint64_t period = static_cast<std::uint64_t>(s.break_period);
-    const Layout layout{.item_size = s.item_size,
-                        .per_line = static_cast<int>(s.per_line),
-                        .break_every = s.break_period < 0 ? 0 - period : period,
-                        .slash = s.slash};
-    Convert result = write_items(in.get(), out, layout, data_length);
+    const std::int64_t item_count = items_of(data_length, s.item_size);
+    Convert result = write_text(in.get(), out, s, data_length);
     if (result == Convert::ReadError) return fail_read(s.infile);
-    if (s.array_name) std::fputs("};\n", out);
 
     if (to_stdout) return 0;  // a failed standard output is reported on the way out
     if (result == Convert::WriteError || !zk::close_checked(file)) return zk::fail_output(s.outfile);

@@ -108,13 +108,14 @@ enum class Search { Found, NotFound, ReadError };
 
 static constexpr std::size_t kBlock = 64 * 1024;
 
-// Searches the token from the start of the input; at is the offset of the
-// first byte after its first occurrence.
-static Search find_token(std::FILE* in, const Bytes& token, std::int64_t& at)
+// Searches the token from the start of the input, read in blocks of
+// block_size bytes; at is the offset of the first byte after its first
+// occurrence.
+static Search find_token(std::FILE* in, const Bytes& token, std::int64_t& at, std::size_t block_size = kBlock)
 {
     if (fseeko(in, 0, SEEK_SET) != 0) return Search::ReadError;
     TokenSearch search(token);
-    std::vector<std::uint8_t> block(kBlock);
+    std::vector<std::uint8_t> block(block_size);
     for (;;) {
         std::size_t n = std::fread(block.data(), 1, block.size(), in);
         if (n == 0) return std::ferror(in) ? Search::ReadError : Search::NotFound;

@@ -144,13 +144,15 @@ LineResult convert_line(bool binary, int& item_bytes, std::string_view line, std
                   : convert_numbers<false>(p, end, at, item_bytes, put);
 }
 
+static constexpr std::size_t kBlock = 256 * 1024;
+
 // Hands out the lines of a stream, line end included, each whole whatever
 // its length; lines that fit a block are not copied.
 struct LineReader {
-    explicit LineReader(std::FILE* stream) : in(stream) {}
+    explicit LineReader(std::FILE* stream, std::size_t block_size = kBlock) : in(stream), block(block_size) {}
 
     std::FILE* in;
-    std::vector<char> block = std::vector<char>(256 * 1024);
+    std::vector<char> block;
     std::size_t pos = 0;
     std::size_t end = 0;
     bool at_end = false;
@@ -239,12 +241,13 @@ struct Conversion {
     std::string failed_token;
 };
 
-// Converts the whole input line by line into out.
-static Conversion convert(std::FILE* in, std::FILE* out, bool binary)
+// Converts the whole input line by line into out, reading and writing in
+// blocks of block_size bytes (a line longer than that is held whole).
+static Conversion convert(std::FILE* in, std::FILE* out, bool binary, std::size_t block_size = kBlock)
 {
     Conversion c;
-    LineReader lines(in);
-    std::vector<std::uint8_t> bytes(256 * 1024);
+    LineReader lines(in, block_size);
+    std::vector<std::uint8_t> bytes(block_size);
     std::uint8_t* put = bytes.data();
     auto flush = [&] {
         std::size_t n = static_cast<std::size_t>(put - bytes.data());
