@@ -3,6 +3,8 @@
 #include "calcfile.h"
 #include "frame.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -41,6 +43,15 @@ bool copy_bytes(std::FILE* in, std::FILE* out, long count)
     return true;
 }
 
+// True when name is the file that in reads from: creating it would empty
+// the input before it has been read.
+static bool is_input_file(std::FILE* in, const char* name)
+{
+    struct stat input, output;
+    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
+           input.st_ino == output.st_ino;
+}
+
 static int run(const Settings& s)
 {
     zk::File in = zk::open_file(s.infile, "rb");
@@ -64,6 +75,10 @@ static int run(const Settings& s)
     if (std::strcmp(signature, "**TI89**") != 0 && std::strcmp(signature, "**TI92P*") != 0)
         std::fputs("WARNING: neither TI89 nor TI92 inputfile\n", stderr);
 
+    if (is_input_file(in.get(), s.outfile)) {
+        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
+        return 1;
+    }
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);

@@ -3,6 +3,7 @@
 // inside an array declaration and with a backslash before every line end.
 #include "frame.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -205,6 +206,15 @@ static Convert write_items(std::FILE* in, std::FILE* out, const Layout& layout, 
     return std::ferror(out) ? Convert::WriteError : Convert::Ok;
 }
 
+// True when name is the file that in reads from: creating it would empty
+// the input before it has been read.
+static bool is_input_file(std::FILE* in, const char* name)
+{
+    struct stat input, output;
+    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
+           input.st_ino == output.st_ino;
+}
+
 static int fail_read(const char* name)
 {
     std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", name);
@@ -222,6 +232,10 @@ static int run(const Settings& s)
     zk::File file;
     if (!to_stdout) {
         if (!s.quiet) zk::print_banner(kId);
+        if (is_input_file(in.get(), s.outfile)) {
+            std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
+            return 1;
+        }
         file = zk::open_file(s.outfile, "w");
         if (!file) {
             std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);

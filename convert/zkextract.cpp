@@ -2,6 +2,7 @@
 // token, up to the first occurrence of an end token or the end of the file.
 #include "frame.h"
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -136,6 +137,15 @@ static bool copy_bytes(std::FILE* in, std::FILE* out, std::int64_t count)
     return true;
 }
 
+// True when name is the file that in reads from: creating it would empty
+// the input before it has been read.
+static bool is_input_file(std::FILE* in, const char* name)
+{
+    struct stat input, output;
+    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
+           input.st_ino == output.st_ino;
+}
+
 static int fail_read(const char* name)
 {
     std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", name);
@@ -205,6 +215,10 @@ static int run(const Settings& s)
     }
     if (verbose) std::printf("opening output file %s ...\n", s.outfile);
 
+    if (is_input_file(in.get(), s.outfile)) {
+        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
+        return 1;
+    }
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outfile %s\n", s.outfile);

@@ -2,6 +2,8 @@
 // bytes of a binary file, most significant byte first.
 #include "frame.h"
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -280,6 +282,15 @@ static Conversion convert(std::FILE* in, std::FILE* out, bool binary)
     return c;
 }
 
+// True when name is the file that in reads from: creating it would empty
+// the input before it has been read.
+static bool is_input_file(std::FILE* in, const char* name)
+{
+    struct stat input, output;
+    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
+           input.st_ino == output.st_ino;
+}
+
 static int run(const Settings& s)
 {
     const bool from_stdin = std::strcmp(s.infile, "-") == 0;
@@ -296,6 +307,10 @@ static int run(const Settings& s)
     std::FILE* in = from_stdin ? stdin : file.get();
     if (!s.quiet) zk::print_banner(kId);
 
+    if (is_input_file(in, s.outfile)) {
+        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
+        return 1;
+    }
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
