@@ -1,6 +1,7 @@
 #include "frame.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace zk {
@@ -41,6 +42,13 @@ bool close_checked(File& f)
     if (!stream) return false;
     bool ok = std::fflush(stream) == 0 && !std::ferror(stream);
     return std::fclose(stream) == 0 && ok;
+}
+
+bool is_input_file(std::FILE* in, const char* name)
+{
+    struct stat input, output;
+    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
+           input.st_ino == output.st_ino;
 }
 
 int fail_output(const char* name)
