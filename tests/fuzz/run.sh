@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets and runs each one for SECONDS seconds, as many at
-# once as there are cores, starting from its seed corpus
+# Builds the fuzz targets and runs each one for SECONDS seconds (or until it
+# has made RUNS executions, when that comes first), as many at once as there
+# are cores, starting from its seed corpus
 # (tests/fuzz/corpus/<target>/, small inputs we made ourselves) and from
 # what earlier runs on this machine found (build/fuzz/corpus/<target>/).
 # A finding leaves its input in build/fuzz/findings/ and ends with status 1.
 set -euo pipefail
-seconds=${1:?usage: tests/fuzz/run.sh SECONDS}
+seconds=${1:?usage: tests/fuzz/run.sh SECONDS [RUNS]}
+runs=${2:--1}
 cd "$(dirname "$0")/../.."
 
 cmake --preset fuzz >/dev/null
@@ -21,7 +23,7 @@ run_target() {
   local corpora=("$work")
   [ -d "tests/fuzz/corpus/$name" ] && corpora+=("tests/fuzz/corpus/$name")
   mkdir -p "$work"
-  if "$target" -max_total_time="$seconds" -max_len=70000 -artifact_prefix="$findings/$name-" \
+  if "$target" -max_total_time="$seconds" -runs="$runs" -max_len=70000 -artifact_prefix="$findings/$name-" \
        -print_final_stats=1 "${corpora[@]}" >"$log" 2>&1; then
     echo "$name: $(awk '/^stat::number_of_executed_units/ {print $2}' "$log") executions, no finding"
   else
