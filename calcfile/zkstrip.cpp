@@ -64,10 +64,7 @@ static int run(const Settings& s)
     if (std::strcmp(signature, "**TI89**") != 0 && std::strcmp(signature, "**TI92P*") != 0)
         std::fputs("WARNING: neither TI89 nor TI92 inputfile\n", stderr);
 
-    if (zk::is_input_file(in.get(), s.outfile)) {
-        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
-        return 1;
-    }
+    if (zk::output_is_input(in.get(), s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);

@@ -44,11 +44,13 @@ bool close_checked(File& f)
     return std::fclose(stream) == 0 && ok;
 }
 
-bool is_input_file(std::FILE* in, const char* name)
+bool output_is_input(std::FILE* in, const char* name)
 {
     struct stat input, output;
-    return fstat(fileno(in), &input) == 0 && stat(name, &output) == 0 && input.st_dev == output.st_dev &&
-           input.st_ino == output.st_ino;
+    if (fstat(fileno(in), &input) != 0 || stat(name, &output) != 0) return false;
+    if (input.st_dev != output.st_dev || input.st_ino != output.st_ino) return false;
+    std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", name);
+    return true;
 }
 
 int fail_output(const char* name)

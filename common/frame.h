@@ -68,9 +68,10 @@ File open_file(const char* name, const char* mode);
 // written.
 bool close_checked(File& f);
 
-// True when name is the file that in reads from: creating that output
-// would empty the input before it has been read.
-bool is_input_file(std::FILE* in, const char* name);
+// True, after "ERROR: outputfile %s is the inputfile\n", when name is the
+// file that in reads from: creating that output would empty the input
+// before it has been read.
+bool output_is_input(std::FILE* in, const char* name);
 
 // The suite's messages for an output that could not be written.
 int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n", returns 1

@@ -250,10 +250,7 @@ static int run(const Settings& s)
     zk::File file;
     if (!to_stdout) {
         if (!s.quiet) zk::print_banner(kId);
-        if (zk::is_input_file(in.get(), s.outfile)) {
-            std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
-            return 1;
-        }
+        if (zk::output_is_input(in.get(), s.outfile)) return 1;
         file = zk::open_file(s.outfile, "w");
         if (!file) {
             std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);

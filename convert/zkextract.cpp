@@ -206,10 +206,7 @@ static int run(const Settings& s)
     }
     if (verbose) std::printf("opening output file %s ...\n", s.outfile);
 
-    if (zk::is_input_file(in.get(), s.outfile)) {
-        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
-        return 1;
-    }
+    if (zk::output_is_input(in.get(), s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outfile %s\n", s.outfile);

@@ -299,10 +299,7 @@ static int run(const Settings& s)
     std::FILE* in = from_stdin ? stdin : file.get();
     if (!s.quiet) zk::print_banner(kId);
 
-    if (zk::is_input_file(in, s.outfile)) {
-        std::fprintf(stderr, "ERROR: outputfile %s is the inputfile\n", s.outfile);
-        return 1;
-    }
+    if (zk::output_is_input(in, s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
         std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
