@@ -47,6 +47,15 @@ consteval const ToolId& tool(std::string_view command) {
     throw "unknown tool";
 }
 
+// The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
+constexpr int hex_digit_value(unsigned char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
 // Empty line, "<name> <version> - Vardelle v1.40", credit line with the
 // build's date and time, empty line; all on standard output.
 void print_banner(const ToolId& id);

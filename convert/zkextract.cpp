@@ -44,14 +44,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 enum class HexToken { Ok, OddLength, BadCharacter };
 
-static int hex_value(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // The bytes spelt by pairs of hexadecimal digits, high half first.
 HexToken parse_hex_token(const char* text, Bytes& bytes)
 {
@@ -59,8 +51,8 @@ HexToken parse_hex_token(const char* text, Bytes& bytes)
     if (len % 2 != 0) return HexToken::OddLength;
     bytes.clear();
     for (std::size_t i = 0; i < len; i += 2) {
-        int high = hex_value(text[i]);
-        int low = hex_value(text[i + 1]);
+        int high = zk::hex_digit_value(static_cast<unsigned char>(text[i]));
+        int low = zk::hex_digit_value(static_cast<unsigned char>(text[i + 1]));
         if (high < 0 || low < 0) return HexToken::BadCharacter;
         bytes.push_back(static_cast<std::uint8_t>(high << 4 | low));
     }

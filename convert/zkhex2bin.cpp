@@ -60,10 +60,7 @@ static constexpr CharTables make_char_tables()
 {
     CharTables t{};
     for (int c = 0; c < 256; ++c) {
-        t.hex[c] = c >= '0' && c <= '9'   ? static_cast<std::int8_t>(c - '0')
-                   : c >= 'a' && c <= 'f' ? static_cast<std::int8_t>(c - 'a' + 10)
-                   : c >= 'A' && c <= 'F' ? static_cast<std::int8_t>(c - 'A' + 10)
-                                          : std::int8_t{-1};
+        t.hex[c] = static_cast<std::int8_t>(zk::hex_digit_value(static_cast<unsigned char>(c)));
         t.separator[c] = c == ' ' || c == '\t' || c == ',' || c == '\r' || c == '\n';
     }
     return t;

@@ -40,12 +40,12 @@ struct HexTextReader {
     void feed(const std::uint8_t* text, std::size_t len, Emit emit)
     {
         for (std::size_t i = 0; i < len; ++i) {
-            unsigned c = text[i];
+            const std::uint8_t c = text[i];
             if (in_comment) {
                 in_comment = c != '\n';
                 continue;
             }
-            int digit = hex_digit(c);
+            int digit = zk::hex_digit_value(c);
             if (digit < 0) {
                 pending = -1;
                 in_comment = c == '/' && after_slash;
@@ -60,14 +60,6 @@ struct HexTextReader {
                 pending = -1;
             }
         }
-    }
-
-    static int hex_digit(unsigned c)
-    {
-        if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-        if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-        if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-        return -1;
     }
 };
 

@@ -15,7 +15,7 @@ static std::vector<std::uint8_t> whole_text(const std::uint8_t* t, std::size_t n
             pending = -1;
             continue;
         }
-        int d = HexTextReader::hex_digit(t[i]);
+        int d = zk::hex_digit_value(t[i]);
         if (d < 0) {
             pending = -1;
         } else if (pending < 0) {
