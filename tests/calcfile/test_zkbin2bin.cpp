@@ -37,13 +37,8 @@ TEST(ZkBin2BinArgs, UsageWithBannerOnWrongCommandLines)
 {
     TempDir dir;
     dir.write("prog.89z", k89);
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"-q", "prog.89z"}, {"prog.89z", "-quiet"}, {"-quiet", "prog.89z", "x"}}) {
-        RunResult r = run_tool("zkbin2bin", args, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-        EXPECT_EQ(r.err, "");
-    }
+    expect_usage("zkbin2bin", dir, kBanner + kUsage, {
+             {}, {"-q", "prog.89z"}, {"prog.89z", "-quiet"}, {"-quiet", "prog.89z", "x"}});
     EXPECT_EQ(dir.list(), std::vector<std::string>{"prog.89z"});
 }
 

@@ -65,13 +65,8 @@ const std::string kMismatch = "ERROR: missmatch in length of hexnumbers\n";
 TEST(ZkHex2BinArgs, UsageOnWrongCommandLines)
 {
     TempDir dir;
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"in"}, {"-quiet", "-binary"}, {"-quiet", "in"}, {"a", "b", "c"}}) {
-        RunResult r = run_tool("zkhex2bin", args, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-        EXPECT_EQ(r.err, "");
-    }
+    expect_usage("zkhex2bin", dir, kBanner + kUsage, {
+             {}, {"in"}, {"-quiet", "-binary"}, {"-quiet", "in"}, {"a", "b", "c"}});
     EXPECT_TRUE(dir.list().empty());
 }
 

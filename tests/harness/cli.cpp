@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -122,6 +124,20 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = slurp(out_path);
     r.err = slurp(err_path);
     return r;
+}
+
+void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,
+                  const std::vector<std::vector<std::string>>& arg_lists)
+{
+    for (const auto& args : arg_lists) {
+        std::string call = tool;
+        for (const auto& a : args) call += " " + a;
+        SCOPED_TRACE(call);
+        RunResult r = run_tool(tool, args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), expected_out);
+        EXPECT_EQ(r.err, "");
+    }
 }
 
 std::string banner(const std::string& display_name, const std::string& version)

@@ -56,6 +56,11 @@ struct RunResult {
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts = {});
 
+// Runs tool once for each argument list and expects the usage case of
+// every one: status 1, expected_out on standard output, nothing on standard error.
+void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,
+                  const std::vector<std::vector<std::string>>& arg_lists);
+
 // The banner as printed, with the build time stamp written as "<DATE>".
 std::string banner(const std::string& display_name, const std::string& version);
 

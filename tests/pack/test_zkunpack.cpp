@@ -46,13 +46,8 @@ std::string hex_text(const Bytes& b)
 TEST(ZkUnpackArgs, UsageOnWrongCommandLines)
 {
     TempDir dir;
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"in"}, {"-t"}, {"-hti", "-hto", "in"}, {"a", "b", "c"}}) {
-        RunResult r = run_tool("zkunpack", args, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-        EXPECT_EQ(r.err, "");
-    }
+    expect_usage("zkunpack", dir, kBanner + kUsage, {
+             {}, {"in"}, {"-t"}, {"-hti", "-hto", "in"}, {"a", "b", "c"}});
     EXPECT_TRUE(dir.list().empty());
 }
 

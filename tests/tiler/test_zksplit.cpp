@@ -76,20 +76,14 @@ TEST(ZkSplitArgs, UsageWhenAPartIsMissing)
     TempDir dir;
     dir.write("off", "2\n");
     dir.write("in.txt", "a\nb\n");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {},
-             {"-t"},
-             {"off", "in.txt"},               // no split mode
-             {"-t", "off"},                   // no input
-             {"-s", "TAG", "in.txt"},         // a tag needs a split mode too
-             {"-t", "in.txt", "-s", "TAG"},   // in.txt is the offset file
-             {"-t", "off", "in.txt", "-s"}})  // -s without its value
-    {
-        RunResult r = zksplit(args, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-        EXPECT_EQ(r.err, "");
-    }
+    expect_usage("zksplit", dir, kBanner + kUsage,
+                 {{},
+                  {"-t"},
+                  {"off", "in.txt"},              // no split mode
+                  {"-t", "off"},                  // no input
+                  {"-s", "TAG", "in.txt"},        // a tag needs a split mode too
+                  {"-t", "in.txt", "-s", "TAG"},  // in.txt is the offset file
+                  {"-t", "off", "in.txt", "-s"}});  // -s without its value
     EXPECT_EQ(dir.list(), (Names{"in.txt", "off"}));
 }
 
