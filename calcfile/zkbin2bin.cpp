@@ -66,46 +66,46 @@ static int run(const Settings& s)
 {
     const std::string_view name = s.infile;
     if (name.size() <= 4) {
-        std::fputs("ERROR: inputfile name too short\n", stderr);
+        zk::eprint("ERROR: inputfile name too short\n");
         return 1;
     }
     const std::optional<zk::CalcKind> from = kind_from_name(name);
     if (!from) {
-        std::fputs("ERROR: no extension or not starting with '.89' or '.9x'\n", stderr);
+        zk::eprint("ERROR: no extension or not starting with '.89' or '.9x'\n");
         return 1;
     }
     const zk::CalcKind to = *from == zk::CalcKind::Ti89 ? zk::CalcKind::Ti92Plus : zk::CalcKind::Ti89;
 
     zk::File in = zk::open_file(s.infile, "rb");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
         return 1;
     }
     char signature[8];
     if (std::fread(signature, 1, sizeof signature, in.get()) != sizeof signature) {
-        std::fprintf(stderr, "ERROR: cannot read 8 characters from inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot read 8 characters from inputfile %s\n", s.infile);
         return 1;
     }
     if (std::string_view(signature, sizeof signature) != zk::calc_signature(*from)) {
-        std::fputs("ERROR: calctype signature does not match\n", stderr);
+        zk::eprint("ERROR: calctype signature does not match\n");
         return 1;
     }
 
     const std::string outfile = converted_name(name, *from);
     zk::File out = zk::open_file(outfile.c_str(), "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outfile %s\n", outfile.c_str());
+        zk::eprint("ERROR: cannot open outfile %s\n", outfile.c_str());
         return 1;
     }
     std::fwrite(zk::calc_signature(to).data(), 1, 8, out.get());
     if (!copy_rest(in.get(), out.get())) {
-        std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
         return 1;
     }
     const long written = std::ftell(out.get());
     in.reset();
     if (!zk::close_checked(out)) {
-        std::fprintf(stderr, "ERROR: problem while writing to outfile %s\n", outfile.c_str());
+        zk::eprint("ERROR: problem while writing to outfile %s\n", outfile.c_str());
         return 1;
     }
     if (!s.quiet) std::printf("%ld bytes written to outputfile %s.\n", written, outfile.c_str());
@@ -114,6 +114,7 @@ static int run(const Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     Settings s;
     if (argc == 2) {
         s.infile = argv[1];

@@ -51,18 +51,18 @@ static int run(const Settings& s)
     {
         zk::File in = zk::open_file(s.infile, "rb");
         if (!in) {
-            std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+            zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
             return 1;
         }
         switch (read_content(in.get(), content)) {
         case ReadResult::Ok:
             break;
         case ReadResult::TooLong:
-            std::fprintf(stderr, "ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
+            zk::eprint("ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
                          static_cast<int>(zk::kCalcMaxStringLength));
             return 1;
         case ReadResult::ReadError:
-            std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+            zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
             return 1;
         }
     }
@@ -70,18 +70,19 @@ static int run(const Settings& s)
     const std::string outfile = std::string(s.varname) + (s.kind == zk::CalcKind::Ti89 ? ".89s" : ".9xs");
     zk::File out = zk::open_file(outfile.c_str(), "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", outfile.c_str());
+        zk::eprint("ERROR: cannot open outputfile %s\n", outfile.c_str());
         return 1;
     }
     const std::int32_t written = zk::write_string_file(out.get(), s.kind, s.folder, s.varname, content.data(),
                                                        static_cast<std::int32_t>(content.size()), s.allow_zero);
     if (!zk::close_checked(out)) return zk::fail_output(outfile.c_str());
-    std::fprintf(stderr, "%d bytes written to %s\n", static_cast<int>(written), outfile.c_str());
+    zk::eprint("%d bytes written to %s\n", static_cast<int>(written), outfile.c_str());
     return 0;
 }
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc < 4) {
         zk::print_usage(kId, kUsage);
@@ -99,7 +100,7 @@ int main(int argc, char** argv)
         } else if (std::strcmp(arg, "-f") == 0) {
             s.allow_zero = true;
         } else if (arg[0] == '-') {
-            std::fprintf(stderr, "ERROR: invalid option %s", arg);
+            zk::eprint("ERROR: invalid option %s", arg);
             return zk::finish(1);
         } else if (!s.infile) {
             s.infile = arg;

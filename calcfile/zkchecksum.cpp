@@ -31,48 +31,48 @@ static int run(const char* name)
 {
     zk::File file = zk::open_file(name, "rb+");
     if (!file) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", name);
+        zk::eprint("ERROR: cannot open inputfile %s\n", name);
         return 1;
     }
     zk::CalcHeader h;
     if (!zk::read_calc_header(file.get(), h)) {
-        std::fprintf(stderr, "ERROR: cannot read TI fileheader from %s\n", name);
+        zk::eprint("ERROR: cannot read TI fileheader from %s\n", name);
         return 1;
     }
     if (!h.signature().starts_with("**TI")) {
-        std::fputs("ERROR: file doesn't start with '**TI'\n", stderr);
+        zk::eprint("ERROR: file doesn't start with '**TI'\n");
         return 1;
     }
     zk::CalcTrailer t;
     if (!zk::read_calc_trailer(file.get(), t)) {
-        std::fputs("ERROR: cannot seek to filetype\n", stderr);
+        zk::eprint("ERROR: cannot seek to filetype\n");
         return 1;
     }
     const unsigned long size = h.size();
     if (static_cast<long>(size) != t.file_length) {
-        std::fprintf(stderr, "FATAL: embedded len (%lu) doesn't match real length (%lu).\nCannot correct this file.\n",
+        zk::eprint("FATAL: embedded len (%lu) doesn't match real length (%lu).\nCannot correct this file.\n",
                      size, static_cast<unsigned long>(t.file_length));
         return 1;
     }
-    std::fprintf(stderr, "length=%lu type=%02x checksum=%u (0x%02x%02x)\n", size, t.filetype,
+    zk::eprint("length=%lu type=%02x checksum=%u (0x%02x%02x)\n", size, t.filetype,
                  static_cast<unsigned>(t.stored_checksum), t.checksum_low, t.checksum_high);
     if (!zk::calc_type_name(t.filetype)) {
-        std::fputs("ERROR: file neither STR, ASM nor OTH type\n", stderr);
+        zk::eprint("ERROR: file neither STR, ASM nor OTH type\n");
         return 1;
     }
     std::optional<std::uint16_t> computed = zk::calc_checksum(file.get(), h.size());
     if (!computed) {
-        std::fprintf(stderr, "ERROR: cannot read the data of %s\n", name);
+        zk::eprint("ERROR: cannot read the data of %s\n", name);
         return 1;
     }
     if (*computed == t.stored_checksum) {
-        std::fputs("checksum already ok. will not patch.\n", stderr);
+        zk::eprint("checksum already ok. will not patch.\n");
         return 0;
     }
-    std::fprintf(stderr, "checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(*computed),
+    zk::eprint("checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(*computed),
                  *computed & 0xFF, *computed >> 8);
     if (!patch_checksum(file.get(), *computed) || !zk::close_checked(file)) {
-        std::fprintf(stderr, "ERROR: cannot write the checksum to %s\n", name);
+        zk::eprint("ERROR: cannot write the checksum to %s\n", name);
         return 1;
     }
     return 0;
@@ -80,6 +80,7 @@ static int run(const char* name)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc != 2) {
         zk::print_usage(kId, kUsage);

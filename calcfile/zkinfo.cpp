@@ -29,32 +29,32 @@ static int run(const char* infile)
 {
     zk::File in = zk::open_file(infile, "rb");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", infile);
         return 1;
     }
     zk::CalcHeader h;
     if (!zk::read_calc_header(in.get(), h)) {
-        std::fputs("ERROR: file is too short\n", stderr);
+        zk::eprint("ERROR: file is too short\n");
         return 1;
     }
     if (!h.signature().starts_with("**TI")) {
-        std::fputs("ERROR: file doesn't start with '**TI'\n", stderr);
+        zk::eprint("ERROR: file doesn't start with '**TI'\n");
         return 1;
     }
     zk::CalcTrailer t;
     if (!zk::read_calc_trailer(in.get(), t)) {
-        std::fputs("ERROR: cannot seek to filetype\n", stderr);
+        zk::eprint("ERROR: cannot seek to filetype\n");
         return 1;
     }
     const char* type_name = zk::calc_type_name(t.filetype);
     if (!type_name) {
-        std::fputs("ERROR: file neither of STR nor of OTH type\n", stderr);
+        zk::eprint("ERROR: file neither of STR nor of OTH type\n");
         return 1;
     }
     char extension[3];
     const bool has_extension = t.filetype == zk::kCalcTagOther;
     if (has_extension && !read_type_extension(in.get(), extension)) {
-        std::fputs("ERROR: cannot seek to filetype\n", stderr);
+        zk::eprint("ERROR: cannot seek to filetype\n");
         return 1;
     }
     in.reset();
@@ -79,6 +79,7 @@ static int run(const char* infile)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc != 2) {
         zk::print_usage(kId, kUsage);

@@ -45,7 +45,7 @@ static int run(const Settings& s)
 {
     zk::File in = zk::open_file(s.infile, "rb");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
         return 1;
     }
     char signature[9] = {};
@@ -53,25 +53,25 @@ static int run(const Settings& s)
     long length = -1;
     if (!std::ferror(in.get()) && std::fseek(in.get(), 0, SEEK_END) == 0) length = std::ftell(in.get());
     if (length < 0 || std::fseek(in.get(), static_cast<long>(zk::kCalcImageOffset), SEEK_SET) != 0) {
-        std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
         return 1;
     }
     const long image_length = length - static_cast<long>(zk::kCalcHeaderSize);
     if (image_length < 0) {
-        std::fprintf(stderr, "ERROR: inputfile %s is too short (%ld bytes, the header needs 88)\n", s.infile, length);
+        zk::eprint("ERROR: inputfile %s is too short (%ld bytes, the header needs 88)\n", s.infile, length);
         return 1;
     }
     if (std::strcmp(signature, "**TI89**") != 0 && std::strcmp(signature, "**TI92P*") != 0)
-        std::fputs("WARNING: neither TI89 nor TI92 inputfile\n", stderr);
+        zk::eprint("WARNING: neither TI89 nor TI92 inputfile\n");
 
     if (zk::output_is_input(in.get(), s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
+        zk::eprint("ERROR: cannot open outputfile %s\n", s.outfile);
         return 1;
     }
     if (!copy_bytes(in.get(), out.get(), image_length)) {
-        std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
         return 1;
     }
     in.reset();
@@ -82,6 +82,7 @@ static int run(const Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     if (argc < 3) {
         zk::print_usage(kId, kUsage);
         return zk::finish(1);
@@ -92,7 +93,7 @@ int main(int argc, char** argv)
         if (std::strcmp(arg, "-quiet") == 0) {
             s.quiet = true;
         } else if (arg[0] == '-') {
-            std::fprintf(stderr, "ERROR: invalid option %s", arg);
+            zk::eprint("ERROR: invalid option %s", arg);
             return zk::finish(1);
         } else if (!s.infile) {
             s.infile = arg;

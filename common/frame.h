@@ -1,59 +1,59 @@
-// The outer shape every tool of the suite shares: its identity and banner,
-// the usage text, checked output files and the exit status.
+// The outer shape every tool of the suite shares, and the few things every
+// tool does with files: its identity and banner, the usage text, messages
+// on standard error, checked output, whole-file reads, byte-range copies,
+// number parsing and line reading. A tool's own file keeps only what is
+// its own: identity, usage, settings, argument scan, work and messages.
+//
+// The operating-system calls live behind the functions marked [os]: they
+// have one body for POSIX systems (os_posix.cpp) and one for Windows
+// (os_windows.cpp), so that no tool needs a platform test of its own.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 namespace zk {
 
-enum class BannerKind {
-    AtEntry,       // printed before the arguments are looked at
-    QuietCapable,  // printed after the scan unless "-quiet" was given
-    UnlessStdout,  // at entry, but not when the data go to standard output
-};
+// ---------------------------------------------------------------------------
+// Identity, banner and usage
 
 struct ToolId {
     const char* command;
     const char* display_name;
     const char* version;  // a string: "1.10" follows "1.8"
-    BannerKind banner;
+    bool quiet_capable;   // banner after the scan unless "-quiet"; usage text after a banner of its own
 };
 
 inline constexpr const char* kSuiteVersion = "v1.40";
 
 inline constexpr ToolId kTools[] = {
-    {"zktiler", "ZKTiler", "1.7", BannerKind::UnlessStdout},
-    {"zksplit", "ZKSplit", "1.7", BannerKind::AtEntry},
-    {"zkunpack", "ZKUnpack", "1.8", BannerKind::AtEntry},
-    {"zkunarchive", "ZKUnArchive", "1.3", BannerKind::AtEntry},
-    {"zkbin2hex", "ZKBin2Hex", "1.10", BannerKind::QuietCapable},
-    {"zkhex2bin", "ZKHex2Bin", "1.3", BannerKind::QuietCapable},
-    {"zkextract", "ZKExtract", "1.8", BannerKind::QuietCapable},
-    {"zkbin2str", "ZKBin2Str", "1.8", BannerKind::AtEntry},
-    {"zkinfo", "ZKInfo", "1.6", BannerKind::AtEntry},
-    {"zkbin2bin", "ZKBin2Bin", "1.7", BannerKind::QuietCapable},
-    {"zkstrip", "ZKStrip", "1.8", BannerKind::QuietCapable},
-    {"zkchecksum", "ZKChecksum", "1.7", BannerKind::AtEntry},
-    {"zkhelp", "ZKHelp", "1.12", BannerKind::AtEntry},
+    {"zktiler", "ZKTiler", "1.7", false},
+    {"zksplit", "ZKSplit", "1.7", false},
+    {"zkunpack", "ZKUnpack", "1.8", false},
+    {"zkunarchive", "ZKUnArchive", "1.3", false},
+    {"zkbin2hex", "ZKBin2Hex", "1.10", true},
+    {"zkhex2bin", "ZKHex2Bin", "1.3", true},
+    {"zkextract", "ZKExtract", "1.8", true},
+    {"zkbin2str", "ZKBin2Str", "1.8", false},
+    {"zkinfo", "ZKInfo", "1.6", false},
+    {"zkbin2bin", "ZKBin2Bin", "1.7", true},
+    {"zkstrip", "ZKStrip", "1.8", true},
+    {"zkchecksum", "ZKChecksum", "1.7", false},
+    {"zkhelp", "ZKHelp", "1.12", false},
 };
 
 // The identity of a command of the table; an unknown command does not
 // compile when the lookup is evaluated at compile time.
-consteval const ToolId& tool(std::string_view command) {
+consteval const ToolId& tool(std::string_view command)
+{
     for (const ToolId& t : kTools)
         if (command == t.command) return t;
     throw "unknown tool";
-}
-
-// The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
-constexpr int hex_digit_value(unsigned char c)
-{
-    return c >= '0' && c <= '9'   ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
 }
 
 // Empty line, "<name> <version> - Vardelle v1.40", credit line with the
@@ -64,6 +64,49 @@ void print_banner(const ToolId& id);
 // banner first, the others printed it at entry.
 void print_usage(const ToolId& id, const char* usage_text);
 
+// ---------------------------------------------------------------------------
+// Start and end of a run
+
+// The first call of every tool's main. It holds the standard descriptors
+// (hold_std_streams), and answers "--help" (the usage text) and
+// "--version" (one line: name, version and suite version) given as the
+// only argument, on standard output with status 0, ending the process.
+void start(const ToolId& id, const char* usage_text, int argc, char** argv);
+
+// [os] A tool started with a standard descriptor closed would hand it to
+// the first file it opens, and its messages would land in that file, or
+// it would read its own output as input. The closed slots are held by the
+// null device, opened so that every use fails as it would have: standard
+// input for writing only (a read is a read error, never an empty file),
+// standard output and error for reading only (a write is a write error).
+void hold_std_streams();
+
+// [os] Standard input or output carries bytes, not text, from here on (no
+// line-end translation and no end at a 0x1A byte on Windows).
+void set_binary_mode(std::FILE* stream);
+
+// The last step of every tool's main: standard output is flushed, and a
+// failure to write it turns the status into 1 with its error line.
+int finish(int status);
+
+// ---------------------------------------------------------------------------
+// Messages
+
+// A line to standard error, formatted as printf does. Standard output is
+// flushed first, so that a build log that merges the two streams shows the
+// lines in the order the tool made them.
+[[gnu::format(printf, 1, 2)]] void eprint(const char* format, ...);
+
+// eprint, then the status 1: "return zk::fail(...)" at the point of failure.
+[[gnu::format(printf, 1, 2)]] int fail(const char* format, ...);
+
+// The suite's messages for an output that could not be written; both return 1.
+int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n"
+int fail_stdout();                  // "ERROR: cannot write to stdout\n"
+
+// ---------------------------------------------------------------------------
+// Files
+
 // A stdio stream that is closed on every path.
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -72,22 +115,148 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File open_file(const char* name, const char* mode);
 
+// The named file opened for binary reading, or null after message (a
+// format that takes the name) on standard error.
+File open_input(const char* name, const char* message = "ERROR: cannot open inputfile %s\n");
+
+// The named file created (replaced) in mode, or null after message.
+File open_output(const char* name, const char* mode, const char* message = "ERROR: cannot open outputfile %s\n");
+
 // Flushes and closes the stream; false when any write to it or the close
 // itself failed, so that data lost on a full disk is never reported as
 // written.
 bool close_checked(File& f);
 
+// Closes an output whose run failed and removes it, but only when it is a
+// regular file that name still names directly: a device, a FIFO, or the
+// target of a link given as the output name is never removed.
+void discard_output(File& out, const char* name);
+
+// [os] What makes two names the same file: the device (volume) and the
+// file's number on it (inode, file index).
+struct FileId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> file_id(std::FILE* stream);  // [os]
+std::optional<FileId> file_id(const char* name);   // [os] links followed
+
 // True, after "ERROR: outputfile %s is the inputfile\n", when name is the
-// file that in reads from: creating that output would empty the input
-// before it has been read.
-bool output_is_input(std::FILE* in, const char* name);
+// input file, however it is named (a link, another path): creating that
+// output would empty the input before it has been read. Called before the
+// output is created; an input read whole and closed keeps its FileId.
+bool output_is_input(const std::optional<FileId>& input, const char* name);
+bool output_is_input(std::FILE* input, const char* name);
 
-// The suite's messages for an output that could not be written.
-int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n", returns 1
-int fail_stdout();                  // "ERROR: cannot write to stdout\n", returns 1
+enum class FileKind { Regular, Directory, Other };
 
-// The last step of every tool's main: standard output is flushed, and a
-// failure to write it turns the status into 1 with its error line.
-int finish(int status);
+std::optional<FileKind> file_kind(const char* name);  // [os] links followed; empty when it does not exist
+
+// [os] 64-bit positions on every platform. seek returns false on failure;
+// tell returns -1.
+bool seek(std::FILE* stream, std::int64_t offset, int whence);
+std::int64_t tell(std::FILE* stream);
+
+// The size of an open file, its position unchanged; empty for a directory
+// and for a stream without a size (a pipe, a terminal).
+std::optional<std::int64_t> file_size(std::FILE* stream);
+
+// [os] Cuts a file open for writing back to size bytes, and places the
+// stream there.
+bool truncate_file(std::FILE* stream, std::int64_t size);
+
+// ---------------------------------------------------------------------------
+// Buffers and whole-file reads
+
+// A heap buffer of bytes whose allocation may fail without an exception,
+// so that every tool can report "cannot allocate" in its own words.
+class Buffer {
+public:
+    // False, and the buffer unchanged, when the memory cannot be had.
+    bool resize(std::size_t size);
+    std::uint8_t* data() { return bytes_.get(); }
+    const std::uint8_t* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    struct Free {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::uint8_t, Free> bytes_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
+enum class ReadAll { Ok, TooLong, ReadError, NoMemory };
+
+// Reads the stream from its position to its end into out, in blocks, so
+// that a long input costs no more than limit + 1 bytes and one read past
+// the limit before TooLong.
+ReadAll read_all(std::FILE* in, std::size_t limit, Buffer& out);
+
+// ---------------------------------------------------------------------------
+// Byte ranges
+
+enum class Copy { Ok, InputEnded, ReadError, WriteError };
+
+// Copies length bytes of the input from offset start to the output's
+// position. InputEnded when the input holds fewer; the bytes before the
+// end are copied. Write errors may also surface only at close_checked.
+Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out);
+
+// Copies the input from offset start to its end.
+Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out);
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+// What a number beyond [min, max] gives: the nearest bound, or no number.
+enum class Overflow { Saturate, Refuse };
+
+// A signed decimal number at the start of text, read as a "%d" scan reads
+// one: leading white space, an optional sign, at least one digit; what
+// follows the digits is not looked at, so "12abc" reads as 12.
+std::optional<std::int64_t> parse_integer(const char* text, std::int64_t min, std::int64_t max,
+                                          Overflow overflow);
+
+// The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
+constexpr int hex_digit_value(unsigned char c)
+{
+    return c >= '0' && c <= '9'   ? c - '0'
+           : c >= 'a' && c <= 'f' ? c - 'a' + 10
+           : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                  : -1;
+}
+
+// ---------------------------------------------------------------------------
+// Lines
+
+// Hands out the lines of a stream read as bytes, in pieces of at most one
+// block: a piece ends just after a line feed or where the block ends, so
+// memory stays one block whatever the length of a line. A line ends at a
+// line feed; a carriage return before it is part of the line.
+class LineReader {
+public:
+    static constexpr std::size_t kBlock = 64 * 1024;
+
+    explicit LineReader(std::FILE* in, std::size_t block_size = kBlock);
+
+    // The next piece; false at the end of the input and after a read
+    // error, which read_failed() tells apart. A piece that does not end
+    // with a line feed is followed by more of its line, unless it is the
+    // input's last.
+    bool next(std::string_view& piece);
+    bool read_failed() const { return read_failed_; }
+
+private:
+    std::FILE* in_;
+    std::unique_ptr<char[]> block_;
+    std::size_t block_size_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool read_failed_ = false;
+};
 
 }  // namespace zk

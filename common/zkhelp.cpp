@@ -31,6 +31,7 @@ static constexpr const char kToolList[] =
 
 int main()
 {
+    zk::hold_std_streams();
     zk::print_banner(kId);
     std::fputs(kToolList, stdout);
     return zk::finish(0);

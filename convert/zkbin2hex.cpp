@@ -235,7 +235,7 @@ static Convert write_text(std::FILE* in, std::FILE* out, const Settings& s, std:
 
 static int fail_read(const char* name)
 {
-    std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", name);
+    zk::eprint("ERROR: cannot read inputfile %s\n", name);
     return 1;
 }
 
@@ -243,7 +243,7 @@ static int run(const Settings& s)
 {
     zk::File in = zk::open_file(s.infile, "rb");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
         return 1;
     }
     const bool to_stdout = std::strcmp(s.outfile, "-") == 0;
@@ -253,7 +253,7 @@ static int run(const Settings& s)
         if (zk::output_is_input(in.get(), s.outfile)) return 1;
         file = zk::open_file(s.outfile, "w");
         if (!file) {
-            std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
+            zk::eprint("ERROR: cannot open outputfile %s\n", s.outfile);
             return 1;
         }
     }
@@ -264,7 +264,7 @@ static int run(const Settings& s)
     const std::int64_t input_size = ftello(in.get());
     if (input_size < 0) return fail_read(s.infile);
     if (s.start_skip > input_size || s.end_skip > input_size - s.start_skip) {
-        std::fputs("ERROR: no bytes left to process\n", stderr);
+        zk::eprint("ERROR: no bytes left to process\n");
         return 1;
     }
     const std::int64_t data_length = input_size - s.start_skip - s.end_skip;
@@ -321,15 +321,15 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
         if (!number) continue;
         if (++i == argc || !read_number(argv[i], *number)) return Scan::Usage;
         if (number == &s.per_line && (s.per_line < 1 || s.per_line > 200)) {
-            std::fputs("ERROR: invalid size for items per line (must be >=1 and <=200)\n", stderr);
+            zk::eprint("ERROR: invalid size for items per line (must be >=1 and <=200)\n");
             return Scan::Refused;
         }
         if (number == &s.start_skip && s.start_skip < 0) {
-            std::fputs("ERROR: invalid count for option -ss\n", stderr);
+            zk::eprint("ERROR: invalid count for option -ss\n");
             return Scan::Refused;
         }
         if (number == &s.end_skip && s.end_skip < 0) {
-            std::fputs("ERROR: invalid count for option -se\n", stderr);
+            zk::eprint("ERROR: invalid count for option -se\n");
             return Scan::Refused;
         }
     }
@@ -338,6 +338,7 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     Settings s;
     Scan scan = argc < 3 ? Scan::Usage : scan_arguments(argc, argv, s);
     if (scan == Scan::Usage) zk::print_usage(kId, kUsage);

@@ -131,7 +131,7 @@ static bool copy_bytes(std::FILE* in, std::FILE* out, std::int64_t count)
 
 static int fail_read(const char* name)
 {
-    std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", name);
+    zk::eprint("ERROR: cannot read inputfile %s\n", name);
     return 1;
 }
 
@@ -146,10 +146,10 @@ static bool token_bytes(const char* text, bool is_hex, Bytes& bytes)
     case HexToken::Ok:
         return true;
     case HexToken::OddLength:
-        std::fprintf(stderr, "ERROR: invalid length (%zu) for hextoken (%s)\n", std::strlen(text), text);
+        zk::eprint("ERROR: invalid length (%zu) for hextoken (%s)\n", std::strlen(text), text);
         return false;
     case HexToken::BadCharacter:
-        std::fprintf(stderr, "ERROR: invalid character in hextoken (%s)\n", text);
+        zk::eprint("ERROR: invalid character in hextoken (%s)\n", text);
         return false;
     }
     return false;
@@ -162,7 +162,7 @@ static int run(const Settings& s)
     if (verbose) std::printf("opening input file %s ...\n", s.infile);
     zk::File in = zk::open_file(s.infile, "rb");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
         return 1;
     }
 
@@ -172,7 +172,7 @@ static int run(const Settings& s)
     Search found = find_token(in.get(), token, start);
     if (found == Search::ReadError) return fail_read(s.infile);
     if (found == Search::NotFound) {
-        std::fputs("ERROR: position of start token not found\n", stderr);
+        zk::eprint("ERROR: position of start token not found\n");
         return 1;
     }
     if (verbose) std::printf("starttoken (%s) found at position=%ld\n", s.start_token, static_cast<long>(start));
@@ -183,13 +183,13 @@ static int run(const Settings& s)
         found = find_token(in.get(), token, end);
         if (found == Search::ReadError) return fail_read(s.infile);
         if (found == Search::NotFound) {
-            std::fputs("ERROR: position of end token not found\n", stderr);
+            zk::eprint("ERROR: position of end token not found\n");
             return 1;
         }
         if (verbose) std::printf("endtoken (%s) found at position=%ld\n", s.end_token, static_cast<long>(end));
         end -= static_cast<std::int64_t>(token.size());
         if (end <= start) {
-            std::fputs("ERROR: endpos <= startpos\n", stderr);
+            zk::eprint("ERROR: endpos <= startpos\n");
             return 1;
         }
     } else {
@@ -201,7 +201,7 @@ static int run(const Settings& s)
     if (zk::output_is_input(in.get(), s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outfile %s\n", s.outfile);
+        zk::eprint("ERROR: cannot open outfile %s\n", s.outfile);
         return 1;
     }
     const std::int64_t count = end - start;
@@ -215,6 +215,7 @@ static int run(const Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     Settings s;
     bool usage = argc < 4;
     const char** positional[] = {&s.infile, &s.outfile, &s.start_token, &s.end_token};

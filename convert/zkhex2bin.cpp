@@ -203,26 +203,25 @@ static void report(const LineResult& r, bool binary, std::string_view token)
         break;
     case LineError::MissingPrefix:
         if (binary) {
-            std::fputs("ERROR: missing prefix \"0b\" of binary number\n", stderr);
+            zk::eprint("ERROR: missing prefix \"0b\" of binary number\n");
         } else {
-            std::fputs("ERROR: missing prefix \"0x\" of hexnumber at: ", stderr);
+            zk::eprint("ERROR: missing prefix \"0x\" of hexnumber at: ");
             std::fwrite(token.data(), 1, token.size(), stderr);
             std::fputc('\n', stderr);
         }
         break;
     case LineError::OddDigits:
-        std::fprintf(stderr, "ERROR: odd numbers (%zu) of digits not allowed in hexnumber\n", r.digits);
+        zk::eprint("ERROR: odd numbers (%zu) of digits not allowed in hexnumber\n", r.digits);
         break;
     case LineError::BinaryLength:
-        std::fprintf(stderr, "ERROR: length of binary number (%zu) not a multiple of 8\n", r.digits);
+        zk::eprint("ERROR: length of binary number (%zu) not a multiple of 8\n", r.digits);
         break;
     case LineError::Mismatch:
-        std::fputs("ERROR: missmatch in length of hexnumbers\n", stderr);
+        zk::eprint("ERROR: missmatch in length of hexnumbers\n");
         break;
     case LineError::BadLength:
-        std::fputs(binary ? "ERROR: only binarynumbers with 8, 16, or 32 digits are valid\n"
-                          : "ERROR: only hexnumbers with 2, 4, or 8 digits are valid\n",
-                   stderr);
+        zk::eprint("%s", binary ? "ERROR: only binarynumbers with 8, 16, or 32 digits are valid\n"
+                                : "ERROR: only hexnumbers with 2, 4, or 8 digits are valid\n");
         break;
     }
 }
@@ -289,7 +288,7 @@ static int run(const Settings& s)
     } else {
         file = zk::open_file(s.infile, "r");
         if (!file) {
-            std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+            zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
             return 1;
         }
     }
@@ -299,7 +298,7 @@ static int run(const Settings& s)
     if (zk::output_is_input(in, s.outfile)) return 1;
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
+        zk::eprint("ERROR: cannot open outputfile %s\n", s.outfile);
         return 1;
     }
     Conversion c = convert(in, out.get(), s.binary);
@@ -313,7 +312,7 @@ static int run(const Settings& s)
         report(c.failed_line, s.binary, c.failed_token);
         return 1;
     case Convert::ReadError:
-        std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
         return 1;
     case Convert::WriteError:
         return zk::fail_output(s.outfile);
@@ -324,6 +323,7 @@ static int run(const Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     Settings s;
     bool usage = argc < 3;
     for (int i = 1; i < argc && !usage; ++i) {

@@ -144,7 +144,7 @@ static LoadResult load_archive(const char* name, Archive& a, long& image_size)
 
 static int refuse_entry(int i, const char* infile)
 {
-    std::fprintf(stderr, "ERROR: entry %d lies outside the archive %s\n", i, infile);
+    zk::eprint("ERROR: entry %d lies outside the archive %s\n", i, infile);
     return 1;
 }
 
@@ -171,7 +171,7 @@ static int list(const Settings& s, const Archive& a)
 static int extract(const Settings& s, const Archive& a, int number)
 {
     if (number >= a.nr_entries) {
-        std::fprintf(stderr, "ERROR: entry number (%d) too large (nr_entries=%d)\n", number, a.nr_entries);
+        zk::eprint("ERROR: entry number (%d) too large (nr_entries=%d)\n", number, a.nr_entries);
         return 1;
     }
     Entry e = entry_at(a, number);
@@ -179,7 +179,7 @@ static int extract(const Settings& s, const Archive& a, int number)
 
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open output file %s\n", s.outfile);
+        zk::eprint("ERROR: cannot open output file %s\n", s.outfile);
         return 1;
     }
     std::size_t written;
@@ -187,13 +187,13 @@ static int extract(const Settings& s, const Archive& a, int number)
         std::printf("processing compressed entry %d ...\n", number);
         std::unique_ptr<std::uint8_t[]> output(new (std::nothrow) std::uint8_t[e.orig_size]());
         if (!output) {
-            std::fprintf(stderr, "ERROR: cannot allocate %d bytes for output buffer\n", static_cast<int>(e.orig_size));
+            zk::eprint("ERROR: cannot allocate %d bytes for output buffer\n", static_cast<int>(e.orig_size));
             return 1;
         }
         int code = unpack_entry(a, e, output.get());
         written = code == zk::kUnpackOk ? std::fwrite(output.get(), 1, e.orig_size, out.get()) : 0;
         if (code != zk::kUnpackOk || written != e.orig_size) {
-            std::fprintf(stderr, "ERROR: cannot decompress (code %03d)\n", code);
+            zk::eprint("ERROR: cannot decompress (code %03d)\n", code);
             return 1;
         }
     } else {
@@ -201,7 +201,7 @@ static int extract(const Settings& s, const Archive& a, int number)
         std::span<const std::uint8_t> data = stored_bytes(a, e);
         written = std::fwrite(data.data(), 1, data.size(), out.get());
         if (written != e.archive_size) {
-            std::fputs("ERROR: cannot write uncompressed entry to file\n", stderr);
+            zk::eprint("ERROR: cannot write uncompressed entry to file\n");
             return 1;
         }
     }
@@ -216,7 +216,7 @@ static int run(const Settings& s)
     if (s.entry_text) {
         number = entry_number(s.entry_text);
         if (number < 0) {
-            std::fprintf(stderr, "ERROR: negative entry numbers are not valid (%s)\n", s.entry_text);
+            zk::eprint("ERROR: negative entry numbers are not valid (%s)\n", s.entry_text);
             return 1;
         }
     }
@@ -226,16 +226,16 @@ static int run(const Settings& s)
     case LoadResult::Ok:
         break;
     case LoadResult::CannotOpen:
-        std::fprintf(stderr, "ERROR: cannot open input file %s\n", s.infile);
+        zk::eprint("ERROR: cannot open input file %s\n", s.infile);
         return 1;
     case LoadResult::CannotAllocate:
-        std::fputs("ERROR: cannot allocate buffer\n", stderr);
+        zk::eprint("ERROR: cannot allocate buffer\n");
         return 1;
     case LoadResult::CannotRead:
-        std::fprintf(stderr, "ERROR: cannot read %ld bytes from %s\n", image_size, s.infile);
+        zk::eprint("ERROR: cannot read %ld bytes from %s\n", image_size, s.infile);
         return 1;
     case LoadResult::NotArchive:
-        std::fprintf(stderr, "ERROR: %s is not a valid archive\n", s.infile);
+        zk::eprint("ERROR: %s is not a valid archive\n", s.infile);
         return 1;
     }
     return s.entry_text ? extract(s, a, number) : list(s, a);
@@ -243,6 +243,7 @@ static int run(const Settings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     Settings s;
     if (argc == 2) {

@@ -112,33 +112,33 @@ static int run(const Settings& s)
     {
         zk::File in = zk::open_file(s.infile, "rb");
         if (!in) {
-            std::fprintf(stderr, "ERROR: cannot open input file %s\n", s.infile);
+            zk::eprint("ERROR: cannot open input file %s\n", s.infile);
             return 1;
         }
         switch (read_input(in.get(), s.hex_in, input)) {
         case ReadResult::Ok:
             break;
         case ReadResult::TooLong:
-            std::fputs("ERROR: inputdata is too long (>65535 bytes)\n", stderr);
+            zk::eprint("ERROR: inputdata is too long (>65535 bytes)\n");
             return 1;
         case ReadResult::ReadError:
-            std::fprintf(stderr, "ERROR: cannot read input file %s\n", s.infile);
+            zk::eprint("ERROR: cannot read input file %s\n", s.infile);
             return 1;
         }
     }
     const std::size_t length = input.size();
     if (length < zk::kPackHeaderSize) {
-        std::fprintf(stderr, "ERROR: inputdata is too short (%zu bytes, the header needs 16)\n", length);
+        zk::eprint("ERROR: inputdata is too short (%zu bytes, the header needs 16)\n", length);
         return 1;
     }
     const std::uint8_t* src = input.data();
     if (length != zk::pack_csize(src) || !zk::pack_has_magic(src)) {
-        std::fprintf(stderr, "ERROR: format mismatch in input (csize=%d|m1=%c|m2=%c)\n",
+        zk::eprint("ERROR: format mismatch in input (csize=%d|m1=%c|m2=%c)\n",
                      static_cast<int>(length), src[2], src[3]);
         return 1;
     }
     if (zk::kPackHeaderSize + src[15] > length) {
-        std::fprintf(stderr, "ERROR: inputdata is too short for its run table (%zu bytes)\n", length);
+        zk::eprint("ERROR: inputdata is too short for its run table (%zu bytes)\n", length);
         return 1;
     }
 
@@ -146,14 +146,14 @@ static int run(const Settings& s)
     std::vector<std::uint8_t> output(orig_size);
     int code = zk::unpack_stream(src, length, output.data(), output.size());
     if (code != zk::kUnpackOk) {
-        std::fprintf(stderr, "ERROR: cannot decompress (code %03d)\n", code);
+        zk::eprint("ERROR: cannot decompress (code %03d)\n", code);
         return 1;
     }
     if (s.test_only) return 0;
 
     zk::File out = zk::open_file(s.outfile, "wb");
     if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n\n", s.outfile);
+        zk::eprint("ERROR: cannot open outputfile %s\n\n", s.outfile);
         return 1;
     }
     if (s.hex_out)
@@ -161,12 +161,13 @@ static int run(const Settings& s)
     else
         std::fwrite(output.data(), 1, output.size(), out.get());
     if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
-    if (!s.hex_out) std::fprintf(stderr, "Decompressed %u bytes.\n\n", orig_size);
+    if (!s.hex_out) zk::eprint("Decompressed %u bytes.\n\n", orig_size);
     return 0;
 }
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     Settings s;
     for (int i = 1; i < argc; ++i) {

@@ -121,7 +121,7 @@ static std::vector<std::int32_t> read_offsets(const char* name)
     {
         zk::File f = zk::open_file(name, "r");
         if (!f) {
-            std::fprintf(stderr, "ERROR: cannot open offsetfile %s\n", name);
+            zk::eprint("ERROR: cannot open offsetfile %s\n", name);
             return {};
         }
         list = parse_offsets(f.get());
@@ -130,16 +130,16 @@ static std::vector<std::int32_t> read_offsets(const char* name)
     case OffsetError::None:
         break;
     case OffsetError::NotANumber:
-        std::fprintf(stderr, "ERROR: parsing offset[%zu] from %s failed\n", list.values.size(), name);
+        zk::eprint("ERROR: parsing offset[%zu] from %s failed\n", list.values.size(), name);
         return {};
     case OffsetError::NotAscending:
-        std::fputs("ERROR: offsets are not ascending\n", stderr);
+        zk::eprint("ERROR: offsets are not ascending\n");
         return {};
     case OffsetError::Zero:
-        std::fputs("ERROR: offset 0 is invalid\n", stderr);
+        zk::eprint("ERROR: offset 0 is invalid\n");
         return {};
     }
-    if (list.dropped_rest) std::fputs("WARNING: read 1000 offsets. Dropping the rest.\n", stderr);
+    if (list.dropped_rest) zk::eprint("WARNING: read 1000 offsets. Dropping the rest.\n");
     return std::move(list.values);
 }
 
@@ -169,8 +169,8 @@ static std::string piece_name(const PieceNames& names, unsigned long number)
 
 static void print_names(const PieceNames& names)
 {
-    std::fprintf(stderr, "using prefix    = [%s]\n", names.prefix.c_str());
-    std::fprintf(stderr, "using extension = [%s]\n", names.extension.c_str());
+    zk::eprint("using prefix    = [%s]\n", names.prefix.c_str());
+    zk::eprint("using extension = [%s]\n", names.extension.c_str());
 }
 
 // ---------------------------------------------------------------------------
@@ -215,22 +215,22 @@ static unsigned split_bytes(std::FILE* in, const PieceNames& names, const std::v
         const std::int64_t start = k == 0 ? 0 : offsets[k - 1];
         const std::int64_t length = (k < n ? std::int64_t{offsets[k]} : input_size(in)) - start;
         const std::string name = piece_name(names, k);
-        std::fprintf(stderr, "extracting to %s from start=%lu (length=%lu)\n", name.c_str(),
+        zk::eprint("extracting to %s from start=%lu (length=%lu)\n", name.c_str(),
                      static_cast<unsigned long>(start), static_cast<unsigned long>(length));
         switch (copy_range(in, name.c_str(), start, length)) {
         case CopyResult::Ok:
             continue;
         case CopyResult::CannotCreate:
-            std::fprintf(stderr, "ERROR: cannot open output filename %s\n", name.c_str());
+            zk::eprint("ERROR: cannot open output filename %s\n", name.c_str());
             break;
         case CopyResult::CannotSeek:
-            std::fprintf(stderr, "ERROR: cannot seek to binary offset %lu\n", static_cast<unsigned long>(start));
+            zk::eprint("ERROR: cannot seek to binary offset %lu\n", static_cast<unsigned long>(start));
             break;
         case CopyResult::InputEnded:
-            std::fputs("ERROR: cannot read more data from inputfile\n", stderr);
+            zk::eprint("ERROR: cannot read more data from inputfile\n");
             break;
         case CopyResult::WriteFailed:
-            std::fputs("ERROR: cannot read write data to outputfile\n", stderr);
+            zk::eprint("ERROR: cannot read write data to outputfile\n");
             break;
         }
         return static_cast<unsigned>(k);
@@ -266,17 +266,17 @@ struct LineReader {
 
 static void report_open_failure(const std::string& name)
 {
-    std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", name.c_str());
+    zk::eprint("ERROR: cannot open outputfile %s\n", name.c_str());
 }
 
 static void report_write_failure(const std::string& name)
 {
-    std::fprintf(stderr, "ERROR: cannot write more lines to file %s\n", name.c_str());
+    zk::eprint("ERROR: cannot write more lines to file %s\n", name.c_str());
 }
 
 static void report_read_failure()
 {
-    std::fputs("ERROR: cannot read more data from inputfile\n", stderr);
+    zk::eprint("ERROR: cannot read more data from inputfile\n");
 }
 
 // Offset N makes line N (counted from 1) the first line of the next piece.
@@ -329,7 +329,7 @@ static unsigned split_by_offsets(const char* infile, SplitMode mode, const std::
 {
     zk::File in = zk::open_file(infile, mode == SplitMode::Bytes ? "rb" : "r");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", infile);
         return 0;
     }
     const PieceNames names = piece_names_of(infile);
@@ -349,7 +349,7 @@ static TagSplit split_by_tag(const char* infile, std::string_view tag, bool verb
 {
     zk::File in = zk::open_file(infile, "r");
     if (!in) {
-        std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", infile);
+        zk::eprint("ERROR: cannot open inputfile %s\n", infile);
         return {};
     }
     const PieceNames names = piece_names_of(infile);
@@ -400,31 +400,32 @@ static int run(const Settings& s)
     if (s.tag) {
         TagSplit split = split_by_tag(s.infile, s.tag, s.verbose);
         if (!split.complete) {
-            std::fprintf(stderr, "ERROR: splitting inputfile %s failed\n", s.infile);
+            zk::eprint("ERROR: splitting inputfile %s failed\n", s.infile);
             return 1;
         }
-        if (s.verbose) std::fprintf(stderr, "successfully generated %lu files\n", split.pieces);
+        if (s.verbose) zk::eprint("successfully generated %lu files\n", split.pieces);
         return 0;
     }
 
     const std::vector<std::int32_t> offsets = read_offsets(s.offset_file);
     if (offsets.empty()) return 1;
     if (s.mode == SplitMode::Lines && offsets[0] <= 1) {
-        std::fputs("ERROR: offset with value 0 or 1 is not allowed for textmode\n", stderr);
+        zk::eprint("ERROR: offset with value 0 or 1 is not allowed for textmode\n");
         return 1;
     }
     const unsigned expected = static_cast<unsigned>(offsets.size() + 1);
     const unsigned written = split_by_offsets(s.infile, s.mode, offsets);
     if (written != expected) {
-        std::fprintf(stderr, "generated ONLY %u out of %u files\n", written, expected);
+        zk::eprint("generated ONLY %u out of %u files\n", written, expected);
         return 1;
     }
-    if (s.verbose) std::fprintf(stderr, "successfully generated %u out of %u files\n", written, expected);
+    if (s.verbose) zk::eprint("successfully generated %u out of %u files\n", written, expected);
     return 0;
 }
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     Settings s;
     for (int i = 1; i < argc; ++i) {

@@ -271,6 +271,7 @@ void write_c_text(std::FILE* out, const TilerSettings& s, std::span<const std::u
 // usage text.
 [[gnu::format(printf, 1, 2)]] static int fail(const char* format, ...)
 {
+    std::fflush(stdout);
     std::va_list args;
     va_start(args, format);
     std::vfprintf(stderr, format, args);
@@ -389,6 +390,7 @@ static int run(TilerSettings& s)
 
 int main(int argc, char** argv)
 {
+    zk::start(kId, kUsage, argc, argv);
     const int nargs = argc - 1;
     if (!(nargs >= 8 && std::strcmp(argv[8], "-") == 0)) zk::print_banner(kId);
     if (nargs == 0) {

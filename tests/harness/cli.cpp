@@ -109,7 +109,10 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
         posix_spawn_file_actions_addclose(&fa, 1);
     else
         posix_spawn_file_actions_addopen(&fa, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (opts.merge_stderr)
+        posix_spawn_file_actions_adddup2(&fa, 1, 2);
+    else
+        posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, dir.path().c_str());
 
     pid_t pid;
@@ -122,7 +125,7 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = slurp(out_path);
-    r.err = slurp(err_path);
+    if (!opts.merge_stderr) r.err = slurp(err_path);
     return r;
 }
 

@@ -44,6 +44,7 @@ struct RunOptions {
     bool stdin_closed = false;
     std::string stdout_to;  // a path (in the temp dir) to send standard output to
     bool stdout_closed = false;
+    bool merge_stderr = false;  // standard error into standard output, as a build log has them
 };
 
 struct RunResult {

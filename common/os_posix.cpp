@@ -1,0 +1,76 @@
+// The frame's operating-system calls on POSIX systems.
+#include "frame.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace zk {
+
+void hold_std_streams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        // The lowest free descriptor is the closed one.
+        int held = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (held != fd && held >= 0) close(held);
+    }
+}
+
+void set_binary_mode(std::FILE*) {}
+
+static FileId id_of(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileId> file_id(std::FILE* stream)
+{
+    struct stat st;
+    if (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    return id_of(st);
+}
+
+std::optional<FileId> file_id(const char* name)
+{
+    struct stat st;
+    if (stat(name, &st) != 0) return std::nullopt;
+    return id_of(st);
+}
+
+std::optional<FileKind> file_kind(const char* name)
+{
+    struct stat st;
+    if (stat(name, &st) != 0) return std::nullopt;
+    return S_ISREG(st.st_mode) ? FileKind::Regular : S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+}
+
+void discard_output(File& out, const char* name)
+{
+    struct stat written, named;
+    const bool regular = out && fstat(fileno(out.get()), &written) == 0 && S_ISREG(written.st_mode);
+    out.reset();
+    // lstat: a link given as the output name is not what was written.
+    if (regular && lstat(name, &named) == 0 && S_ISREG(named.st_mode) && id_of(named) == id_of(written))
+        std::remove(name);
+}
+
+bool seek(std::FILE* stream, std::int64_t offset, int whence)
+{
+    return fseeko(stream, static_cast<off_t>(offset), whence) == 0;
+}
+
+std::int64_t tell(std::FILE* stream)
+{
+    return static_cast<std::int64_t>(ftello(stream));
+}
+
+bool truncate_file(std::FILE* stream, std::int64_t size)
+{
+    return std::fflush(stream) == 0 && ftruncate(fileno(stream), static_cast<off_t>(size)) == 0 &&
+           seek(stream, size, SEEK_SET);
+}
+
+}  // namespace zk
