@@ -95,10 +95,10 @@ int finish(int status);
 // A line to standard error, formatted as printf does. Standard output is
 // flushed first, so that a build log that merges the two streams shows the
 // lines in the order the tool made them.
-[[gnu::format(printf, 1, 2)]] void eprint(const char* format, ...);
+[[gnu::format(gnu_printf, 1, 2)]] void eprint(const char* format, ...);
 
 // eprint, then the status 1: "return zk::fail(...)" at the point of failure.
-[[gnu::format(printf, 1, 2)]] int fail(const char* format, ...);
+[[gnu::format(gnu_printf, 1, 2)]] int fail(const char* format, ...);
 
 // The suite's messages for an output that could not be written; both return 1.
 int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n"

@@ -1,0 +1,48 @@
+# What the suite installs beside its tools, and the packages CPack makes of
+# it: a .deb and a .tar.gz on Linux, a .zip of the .exe files on Windows.
+
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# Debian wants the licence as /usr/share/doc/<package>/copyright, in the
+# machine-readable format, so it is made from LICENSE.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE zk_license)
+string(REGEX REPLACE "\n\n" "\n.\n" zk_license_paragraphs "${zk_license}")
+string(REGEX REPLACE "\n([^\n])" "\n \\1" zk_license_paragraphs "${zk_license_paragraphs}")
+file(WRITE ${PROJECT_BINARY_DIR}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: zktools
+
+Files: *
+Copyright: 2026 The zktools developers
+License: MIT
+ ${zk_license_paragraphs}")
+if(NOT WIN32)
+  install(FILES ${PROJECT_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME zktools)
+set(CPACK_PACKAGE_VENDOR "The zktools developers")
+set(CPACK_PACKAGE_CONTACT "The zktools developers <zktools@users.noreply.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "build tools for TI-89 and TI-92 Plus calculator programs")
+set(CPACK_PACKAGE_DESCRIPTION "Small command-line tools for the build chain of programs written on a
+desktop machine for the TI-89 and TI-92 Plus calculators: packing and
+unpacking of packed data and archives, binary files to C array text and
+back, extraction between marker tokens, file splitting, sprite tiling into
+C source, and inspection, repair, conversion and creation of the
+calculator's variable files.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-x86_64)
+else()
+  set(CPACK_GENERATOR DEB TGZ)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
+  # The dependencies come from the shared libraries the tools link (dpkg-shlibdeps).
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
+
+include(CPack)
