@@ -81,6 +81,30 @@ static std::string slurp(const fs::path& p)
     return s.str();
 }
 
+bool windows_tools()
+{
+    const char* suffix = std::getenv("ZK_TEST_EXE_SUFFIX");
+    return suffix && std::string_view(suffix) == ".exe";
+}
+
+std::string tool_path(const std::string& tool)
+{
+    const char* dir = std::getenv("ZK_TEST_TOOL_DIR");
+    const char* suffix = std::getenv("ZK_TEST_EXE_SUFFIX");
+    return std::string(dir && *dir ? dir : ZK_TOOL_DIR) + "/" + tool + (suffix ? suffix : "");
+}
+
+std::string text_lines(std::string text)
+{
+    if (!windows_tools()) return text;
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lines += text[i];
+    return lines;
+}
+
+std::string TempDir::read_c_text(const std::string& name) const { return text_lines(read_text(name)); }
+
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts)
 {
@@ -92,8 +116,9 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     const fs::path err_path = capture.path() / "stderr";
     capture.write("stdin", opts.stdin_data);
 
-    const std::string exe = std::string(ZK_TOOL_DIR) + "/" + tool;
+    const std::string exe = tool_path(tool);
     std::vector<std::string> argv_store{exe};
+    if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv_store.insert(argv_store.begin(), runner);
     argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_store) argv.push_back(a.data());
@@ -116,7 +141,7 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     posix_spawn_file_actions_addchdir_np(&fa, dir.path().c_str());
 
     pid_t pid;
-    int rc = posix_spawn(&pid, exe.c_str(), &fa, nullptr, argv.data(), environ);
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) throw std::runtime_error("cannot start " + exe);
     int wstatus = 0;
@@ -124,8 +149,8 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
 
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = slurp(out_path);
-    if (!opts.merge_stderr) r.err = slurp(err_path);
+    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = text_lines(slurp(out_path));
+    if (!opts.merge_stderr) r.err = text_lines(slurp(err_path));
     return r;
 }
 

@@ -29,6 +29,9 @@ public:
     void write(const std::string& name, const std::string& text) const;
     Bytes read(const std::string& name) const;
     std::string read_text(const std::string& name) const;
+    // A text file a tool wrote in text mode (C source), with its line ends
+    // as "\n" whatever the platform of the tool.
+    std::string read_c_text(const std::string& name) const;
     bool exists(const std::string& name) const;
     // A link named name that points to /dev/full, for output failures.
     void link_to_full(const std::string& name) const;
@@ -52,6 +55,16 @@ struct RunResult {
     std::string out;
     std::string err;
 };
+
+// The tools under test are the built ones, or those that ZK_TEST_TOOL_DIR
+// names with the suffix ZK_TEST_EXE_SUFFIX (".exe"), started through the
+// program ZK_TEST_RUNNER when it is set (wine for the Windows build).
+std::string tool_path(const std::string& tool);
+bool windows_tools();
+
+// text with "\r\n" turned into "\n" when the tools are Windows programs,
+// whose text-mode output ends its lines so; unchanged otherwise.
+std::string text_lines(std::string text);
 
 // Runs the built tool in dir (its working directory) with the given arguments.
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
