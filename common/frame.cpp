@@ -154,6 +154,12 @@ ReadAll read_all(std::FILE* in, std::size_t limit, Buffer& out)
 
 Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out)
 {
+    if (length > 0 && std::fflush(out) == 0) {
+        const KernelCopy k = kernel_copy(in, start, length, out);
+        if (k.done) return k.copied < length ? Copy::InputEnded : Copy::Ok;
+        start += k.copied;
+        length -= k.copied;
+    }
     if (!seek(in, start, SEEK_SET)) return Copy::ReadError;
     char block[64 * 1024];
     while (length > 0) {

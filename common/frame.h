@@ -209,6 +209,19 @@ Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FIL
 // Copies the input from offset start to its end.
 Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out);
 
+// [os] The kernel's file copy, where the platform has one, so that the
+// bytes never pass through user space: copies up to length bytes of the
+// input from offset start to the output's position. done when it copied
+// them all or reached the input's end (copied tells how many); otherwise
+// the kernel stopped or cannot copy between these two files, and the
+// caller copies what is left by reading and writing. The output's stdio
+// buffer must be empty.
+struct KernelCopy {
+    std::int64_t copied = 0;
+    bool done = false;
+};
+KernelCopy kernel_copy(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out);
+
 // ---------------------------------------------------------------------------
 // Numbers
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace zk {
@@ -72,5 +73,35 @@ bool truncate_file(std::FILE* stream, std::int64_t size)
     return std::fflush(stream) == 0 && ftruncate(fileno(stream), static_cast<off_t>(size)) == 0 &&
            seek(stream, size, SEEK_SET);
 }
+
+#if defined(__linux__)
+KernelCopy kernel_copy(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out)
+{
+    KernelCopy k;
+    const int out_fd = fileno(out);
+    loff_t from = start;
+    while (k.copied < length) {
+        const std::int64_t left = length - k.copied;
+        const ssize_t n = copy_file_range(fileno(in), &from, out_fd, nullptr,
+                                          static_cast<std::size_t>(left < (1 << 30) ? left : 1 << 30), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;  // another file system, a device, no support: the caller reads and writes
+        if (n == 0) {
+            k.done = true;  // the input's end
+            break;
+        }
+        k.copied += n;
+    }
+    if (k.copied == length) k.done = true;
+    // The kernel moved the output's descriptor; the stream follows it.
+    if (k.copied > 0) seek(out, static_cast<std::int64_t>(lseek(out_fd, 0, SEEK_CUR)), SEEK_SET);
+    return k;
+}
+#else
+KernelCopy kernel_copy(std::FILE*, std::int64_t, std::int64_t, std::FILE*)
+{
+    return {};
+}
+#endif
 
 }  // namespace zk

@@ -176,11 +176,19 @@ TEST(FrameFiles, CopyRangeReportsAnInputThatEndsEarly)
     dir.write("in", std::string("0123456789"));
     zk::File in = open_in(dir, "in", "rb");
     zk::File out = open_in(dir, "out", "wb");
+    std::fputc('<', out.get());  // bytes the stream holds go before the copied ones
     EXPECT_EQ(zk::copy_range(in.get(), 2, 3, out.get()), zk::Copy::Ok);
+    std::fputc('|', out.get());
     EXPECT_EQ(zk::copy_range(in.get(), 8, 5, out.get()), zk::Copy::InputEnded);
     EXPECT_EQ(zk::copy_to_end(in.get(), 7, out.get()), zk::Copy::Ok);
+    std::fputc('>', out.get());
     ASSERT_TRUE(zk::close_checked(out));
-    EXPECT_EQ(dir.read_text("out"), "23489789");
+    EXPECT_EQ(dir.read_text("out"), "<234|89789>");
+
+    dir.link_to_full("full");
+    out = open_in(dir, "full", "wb");
+    const zk::Copy c = zk::copy_range(in.get(), 0, 10, out.get());
+    EXPECT_TRUE(c == zk::Copy::WriteError || !zk::close_checked(out));
 }
 
 TEST(FrameFiles, OutputIsInputHoweverNamed)
