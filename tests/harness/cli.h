@@ -51,6 +51,9 @@ struct RunResult {
     int status = -1;  // exit status, or -1 when the tool died of a signal
     std::string out;
     std::string err;
+    // The largest resident set of the run, in KiB; it starts from the test
+    // process's own, which the spawned tool shared until it was loaded.
+    long peak_memory_kib = 0;
 };
 
 // Runs the built tool in dir (its working directory) with the given arguments.
