@@ -1,9 +1,13 @@
-// The hex-text reader of zkunpack: fed in arbitrary pieces it gives the
+// The hex-text reader: fed in arbitrary pieces, in place, it gives the
 // same bytes as a direct reading of the whole text, and never more bytes
-// than characters.
-#include "../../pack/zkunpack.cpp"
+// than characters; the writer's text of those bytes reads back to them.
+#include "frame.h"
+#include "hextext.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 static std::vector<std::uint8_t> whole_text(const std::uint8_t* t, std::size_t n)
 {
@@ -32,13 +36,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1) return 0;
     const std::size_t piece = data[0] % 7 + 1;
-    const std::uint8_t* text = data + 1;
     const std::size_t n = size - 1;
-    std::vector<std::uint8_t> got;
-    HexTextReader reader;
+    // Converted where the text lies, piece by piece, in a buffer of the text's exact size.
+    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[n]);
+    if (n) std::memcpy(buffer.get(), data + 1, n);
+    zk::HexTextReader reader;
+    std::size_t produced = 0;
     for (std::size_t at = 0; at < n; at += piece)
-        reader.feed(text + at, std::min(piece, n - at), [&](std::uint8_t b) { got.push_back(b); });
-    if (got != whole_text(text, n)) std::abort();
+        produced += reader.feed({buffer.get() + at, std::min(piece, n - at)}, buffer.get() + produced);
+    const std::vector<std::uint8_t> got(buffer.get(), buffer.get() + produced);
+    if (got != whole_text(data + 1, n)) std::abort();
     if (got.size() * 2 > n) std::abort();
+
+    const std::string text = zk::hex_text(got);
+    zk::HexTextReader back;
+    std::vector<std::uint8_t> again(text.size());
+    again.resize(back.feed({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, again.data()));
+    if (again != got) std::abort();
     return 0;
 }

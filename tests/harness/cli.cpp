@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -145,10 +146,12 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) throw std::runtime_error("cannot start " + exe);
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    struct rusage usage {};
+    wait4(pid, &wstatus, 0, &usage);
 
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.peak_memory_kib = usage.ru_maxrss;
     if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = text_lines(slurp(out_path));
     if (!opts.merge_stderr) r.err = text_lines(slurp(err_path));
     return r;

@@ -54,6 +54,9 @@ struct RunResult {
     int status = -1;  // exit status, or -1 when the tool died of a signal
     std::string out;
     std::string err;
+    // The largest resident set of the run, in KiB; it starts from the test
+    // process's own, which the spawned tool shared until it was loaded.
+    long peak_memory_kib = 0;
 };
 
 // The tools under test are the built ones, or those that ZK_TEST_TOOL_DIR

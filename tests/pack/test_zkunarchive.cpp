@@ -1,10 +1,10 @@
-#include "calc_builder.h"
+#include "pack_inputs.h"
 #include "cli.h"
 #include "pack_encoder.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <filesystem>
 #include <random>
 
 using namespace zktest;
@@ -20,57 +20,6 @@ const std::string kUsage =
     "       and outfile are given, zkunarchive lists only\n"
     "       the contents of the ZKArchive\n"
     "\n";
-
-struct ArchiveEntry {
-    Bytes data;          // as it lies in the archive
-    unsigned archive_size;
-    unsigned offset;     // from the start of the data area
-};
-
-void put_be16(Bytes& b, std::size_t at, unsigned v)
-{
-    b[at] = static_cast<std::uint8_t>(v >> 8);
-    b[at + 1] = static_cast<std::uint8_t>(v);
-}
-
-// The archive image: room for the datasize word, "zka\0", the count, the
-// table, the data.
-Bytes archive_image(const std::vector<ArchiveEntry>& entries, unsigned count_field)
-{
-    Bytes img(8 + 16 * entries.size(), 0);
-    std::memcpy(img.data() + 2, "zka", 4);
-    put_be16(img, 6, count_field);
-    const std::size_t area = img.size();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        put_be16(img, 8 + 16 * i, entries[i].offset);
-        put_be16(img, 8 + 16 * i + 2, entries[i].archive_size);
-        std::fill_n(img.begin() + static_cast<long>(8 + 16 * i + 4), 12, 0xCC);  // not interpreted
-        if (img.size() < area + entries[i].offset + entries[i].data.size())
-            img.resize(area + entries[i].offset + entries[i].data.size());
-        std::copy(entries[i].data.begin(), entries[i].data.end(),
-                  img.begin() + static_cast<long>(area + entries[i].offset));
-    }
-    return img;
-}
-
-// A calculator variable file around the image, whose first two bytes are
-// the variable's length word that the file builder writes itself.
-Bytes archive_file(const Bytes& image)
-{
-    return zktest::calc_file(Bytes(image.begin() + 2, image.end()));
-}
-
-// Stored entries laid out one after another.
-std::vector<ArchiveEntry> laid_out(const std::vector<Bytes>& blobs)
-{
-    std::vector<ArchiveEntry> entries;
-    unsigned at = 0;
-    for (const Bytes& b : blobs) {
-        entries.push_back({b, static_cast<unsigned>(b.size()), at});
-        at += static_cast<unsigned>(b.size());
-    }
-    return entries;
-}
 
 Bytes filled(std::size_t n, std::uint8_t seed)
 {
@@ -226,7 +175,7 @@ TEST(ZkUnArchiveBounds, ShortFilesAndTablesOutsideTheImage)
 TEST(ZkUnArchiveBounds, EntriesOutsideTheImage)
 {
     TempDir dir;
-    std::vector<ArchiveEntry> entries = laid_out({bytes_of("abc"), bytes_of("de")});
+    std::vector<BuiltEntry> entries = laid_out({bytes_of("abc"), bytes_of("de")});
     entries[1].archive_size = 3;  // one byte past the end of the image
     dir.write("a", archive_file(archive_image(entries, 2)));
     RunResult r = run_tool("zkunarchive", {"a"}, dir);
@@ -248,17 +197,57 @@ TEST(ZkUnArchiveBounds, EntriesOutsideTheImage)
 
 TEST(ZkUnArchiveBounds, PackedStreamsAreBoundedByTheImage)
 {
+    // The stream's tail is cut off the image: it claims more than remains.
     std::mt19937 rng(4);
-    Bytes data = structured_data(500, rng);
-    Bytes s = pack_random(data, {}, rng);
+    Bytes s = pack_random(structured_data(500, rng), {}, rng);
     TempDir dir;
-    // Cut the stream's tail off the image: it claims more than remains.
-    for (std::size_t keep : {4ul, 10ul, 16ul, s.size() / 2, s.size() - 2}) {
-        Bytes cut(s.begin(), s.begin() + static_cast<long>(keep));
-        dir.write("a", archive_file(archive_image(laid_out({cut}), 1)));
-        RunResult r = run_tool("zkunarchive", {"a", "0", "o"}, dir);
-        EXPECT_EQ(r.status, 1) << keep;
-        EXPECT_EQ(r.err.rfind("ERROR: cannot decompress (code 25", 0), 0u) << r.err;
+    dir.write("a", archive_of({Bytes(s.begin(), s.begin() + static_cast<long>(s.size() / 2))}));
+    RunResult r = run_tool("zkunarchive", {"a", "0", "o"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("ERROR: cannot decompress (code 25", 0), 0u) << r.err;
+}
+
+// The magic is checked before anything is allocated, and no more is read
+// than the archive's 16-bit numbers can reach: a huge file costs neither
+// memory nor a full read. The files are sparse.
+TEST(ZkUnArchiveBounds, HugeFilesAreReadOnlyAsFarAsAnArchiveReaches)
+{
+    constexpr long kQuarterGiB = 256 * 1024;
+    TempDir dir;
+    dir.write("junk", Bytes{});
+    std::filesystem::resize_file(dir.path() / "junk", 1ul << 30);
+    RunResult r = run_tool("zkunarchive", {"junk"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR: junk is not a valid archive\n");
+    EXPECT_LT(r.peak_memory_kib, kQuarterGiB);
+
+    dir.write("big", archive_of({bytes_of("abc"), bytes_of("de")}));
+    std::filesystem::resize_file(dir.path() / "big", 1ul << 30);
+    r = run_tool("zkunarchive", {"big"}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(normalized(r.out), kBanner + "Archive: big\nEntries: 2\n"
+                                           "Entry[00]: archive_size=00003 orig_size=00003\n"
+                                           "Entry[01]: archive_size=00002 orig_size=00002\n");
+    EXPECT_LT(r.peak_memory_kib, kQuarterGiB);
+    r = run_tool("zkunarchive", {"big", "1", "e1"}, dir);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.read_text("e1"), "de");
+    EXPECT_LT(r.peak_memory_kib, kQuarterGiB);
+}
+
+// An output that is the input, however it is named, is refused before it
+// is created: the archive keeps every entry.
+TEST(ZkUnArchiveOutput, OutputThatIsTheInputIsRefused)
+{
+    Fixture f;
+    const Bytes archive = f.dir.read("arc.89y");
+    std::filesystem::create_symlink("arc.89y", f.dir.path() / "link");
+    for (const char* name : {"./arc.89y", "link"}) {
+        RunResult r = run_tool("zkunarchive", {"arc.89y", "0", name}, f.dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner);
+        EXPECT_EQ(r.err, "ERROR: outputfile " + std::string(name) + " is the inputfile\n");
+        EXPECT_EQ(f.dir.read("arc.89y"), archive);
     }
 }
 

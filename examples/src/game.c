@@ -1,0 +1,41 @@
+/* Tile Quest: the calculator side of the example build. It only needs to
+   compile here; the generated headers are what the build makes. */
+#include <tigcclib.h>
+
+#include "sine.h"
+#include "sprites.h"
+
+short _ti89, _ti92plus;
+
+/* The packed stream of level 1, as zkpack -hto writes it. */
+static const unsigned char level1_packed[] = {
+#include "level1.hex"
+};
+
+/* The calculator-side unpacker, linked from the program's own library. */
+unsigned short unpack_stream(const unsigned char *src, unsigned char *dst);
+
+#define LEVEL_W 16
+#define LEVEL_H 12
+
+static unsigned char level[LEVEL_W * LEVEL_H];
+
+/* The part of the level that fits the TI-89's 160x100 screen. */
+#define VIEW_W 10
+#define VIEW_H 6
+
+void _main(void)
+{
+    short x, y;
+    unpack_stream(level1_packed, level);
+    memset(LCD_MEM, 0, LCD_SIZE);
+    for (y = 0; y < VIEW_H; y++)
+        for (x = 0; x < VIEW_W; x++) {
+            unsigned char tile = level[y * LEVEL_W + x];
+            /* Walls and crates bob along the sine table's curve. */
+            short bob = sine_table[(x * 8) & 63] >> 7;
+            if (tile == 1 || tile == 2)
+                Sprite16(x * 16, y * 16 + bob, TILEHEIGHT_SPR, TILEADDR_SPR(tile - 1), LCD_MEM, SPRT_OR);
+        }
+    ngetchx();
+}

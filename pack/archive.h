@@ -1,0 +1,77 @@
+// ZKArchive: several blocks of data, each stored as it is or as a packed
+// stream, bundled in the memory image of one calculator variable. This
+// library reads an image held in memory: it checks it, finds the entries'
+// records and their bytes, and decodes a packed entry. It neither reads
+// files nor prints; it never reads outside the image it is given.
+//
+// The image's numbers are 16-bit, unsigned and big-endian:
+//   0  datasize, the variable's own length word (not interpreted here)
+//   2  the magic "zka\0"
+//   6  nr_entries
+//   8  nr_entries records of 16 bytes: entry_offset, archive_size and 12
+//      bytes that are not interpreted (a writer fills them with zero)
+//      then the data area, from which entry_offset counts.
+// An entry whose data begin with a packed stream's magic at their offsets 2
+// and 3 is packed; any other entry is its archive_size bytes as they are.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace zk {
+
+inline constexpr std::size_t kArchiveMagicOffset = 2;
+inline constexpr std::uint8_t kArchiveMagic[] = {'z', 'k', 'a', 0};
+inline constexpr std::size_t kArchiveCountOffset = 6;
+inline constexpr std::size_t kArchiveTableOffset = 8;  // also the size of the head before the table
+inline constexpr std::size_t kArchiveRecordSize = 16;
+inline constexpr std::size_t kRecordEntryOffset = 0;   // entry_offset within a record
+inline constexpr std::size_t kRecordArchiveSize = 2;   // archive_size within a record
+inline constexpr std::size_t kArchiveNumberMax = 0xFFFF;
+
+// The count of records when the first kArchiveTableOffset bytes of head
+// hold the magic; empty for a shorter head or another magic.
+std::optional<std::uint16_t> archive_count(std::span<const std::uint8_t> head);
+
+// How far into the image an archive of count records can reach: the data
+// area, plus the largest entry_offset, plus the largest archive_size or
+// packed stream length. No entry can lie past it, so an image cut there
+// reads as the whole image does.
+std::size_t archive_reach(std::uint16_t count);
+
+// A checked image. nr_entries is the count as a signed number: a count of
+// 32768 or more is negative, and such an archive has no entry to read.
+struct Archive {
+    std::span<const std::uint8_t> image;
+    std::int16_t nr_entries = 0;
+    std::size_t data_area = 0;  // where the unsigned count puts the data area
+};
+
+// The archive in image, or empty when image lacks the magic or a positive
+// count of records does not fit in it.
+std::optional<Archive> open_archive(std::span<const std::uint8_t> image);
+
+struct ArchiveEntry {
+    std::size_t start = 0;      // image offset of the entry's data
+    unsigned archive_size = 0;
+    bool packed = false;
+    unsigned orig_size = 0;     // unpacked length
+    bool inside = false;        // every byte the entry claims lies in the image
+};
+
+// Entry i of an archive, 0 <= i < nr_entries. A packed entry counts as
+// inside once its magic is: its stream is bounded by the image when it is
+// decoded.
+ArchiveEntry archive_entry(const Archive& archive, int i);
+
+// The bytes of a stored entry that lies inside the image.
+std::span<const std::uint8_t> stored_bytes(const Archive& archive, const ArchiveEntry& entry);
+
+// Decodes a packed entry into out, which holds entry.orig_size bytes. The
+// stream is as long as its csize says, cut where the image ends. Returns
+// the decoder's code.
+int unpack_entry(const Archive& archive, const ArchiveEntry& entry, std::uint8_t* out);
+
+}  // namespace zk

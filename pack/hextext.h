@@ -1,0 +1,39 @@
+// Packed data written as hex text, the form zkunpack reads with -hti and
+// writes with -hto (and zkpack writes). Both routines work on bytes in
+// memory and print nothing.
+//
+// Reading: two adjacent hexadecimal digits make a byte, the first being
+// the high half; any other character drops a single pending digit; "//"
+// starts a comment that runs through the next line feed. Writing: "0x%02x"
+// per byte, a comma between bytes, and a line feed after every byte whose
+// index is a non-zero multiple of 10.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zk {
+
+// Turns hex text into bytes piece by piece, as it arrives: a byte or a
+// comment may be split across pieces.
+class HexTextReader {
+public:
+    // Converts the next piece of text and writes the bytes it completes to
+    // out, which has room for text.size() bytes; out may be text.data()
+    // itself, since no byte is written ahead of the characters it comes
+    // from. Returns the number of bytes written.
+    std::size_t feed(std::span<const std::uint8_t> text, std::uint8_t* out);
+
+private:
+    int pending_ = -1;  // the value of a first digit waiting for its second
+    bool after_slash_ = false;
+    bool in_comment_ = false;
+};
+
+// The hex text of bytes, without a line feed after the last byte unless
+// its index asks for one; empty for no bytes.
+std::string hex_text(std::span<const std::uint8_t> bytes);
+
+}  // namespace zk
