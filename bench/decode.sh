@@ -18,10 +18,13 @@ echo '#include <zlib.h>' | g++ -E -x c++ - >/dev/null 2>&1 ||
     { echo "zlib's header and library are needed (Debian package zlib1g-dev)" >&2; exit 1; }
 [ -d "$corpus" ] || { echo "no corpus directory $corpus" >&2; exit 1; }
 
+# The decoder's library and the test encoder the greedy parse writes with;
+# an encoder added to the bench adds its library here.
+set -- "$root/pack/unpack.cpp" "$root/tests/pack/pack_encoder.cpp"
+
 out=$root/build/bench
 mkdir -p "$out"
-g++ -std=c++20 -O2 -DNDEBUG -I"$root/pack" -I"$root/tests/pack" -o "$out/decode" \
-    "$root/bench/decode.cpp" "$root/pack/unpack.cpp" "$root/tests/pack/pack_encoder.cpp" -lz
+g++ -std=c++20 -O2 -DNDEBUG -I"$root/pack" -I"$root/tests/pack" -o "$out/decode" "$root/bench/decode.cpp" "$@" -lz
 
 echo "$(nproc) cores, $(uname -m), $(g++ --version | head -n 1)"
 "$out/decode" $raw "$corpus" "$rounds"
