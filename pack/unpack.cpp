@@ -11,6 +11,7 @@ static constexpr unsigned kWordBytes = sizeof(Word);
 static constexpr unsigned kWordBits = 64;
 static constexpr Word kEveryByte = 0x0101010101010101;  // the low bit of each byte
 
+// The 8 bytes at p, the first in the top bits.
 static Word load_be(const std::uint8_t* p)
 {
     Word w;
@@ -19,7 +20,7 @@ static Word load_be(const std::uint8_t* p)
     return w;
 }
 
-// Byte k of memory as bits 8k to 8k+7, whatever the machine's byte order.
+// The 8 bytes at p, byte k as bits 8k to 8k+7.
 static Word load_le(const std::uint8_t* p)
 {
     Word w;
@@ -159,6 +160,8 @@ static void copy_match(std::uint8_t* p, std::size_t dist, std::size_t len, unsig
         const Word pattern = (load_le(p - kWordBytes) >> 8 * (kWordBytes - dist)) * sd.spread;
         for (std::size_t k = 0; k < len; k += sd.stride) store_le(p + k, pattern);
     } else {
+        // Byte by byte near either end of the output, and for a delta copy
+        // from a short distance.
         for (std::size_t k = 0; k < len; ++k) p[k] = static_cast<std::uint8_t>(from[k] + delta);
     }
 }
