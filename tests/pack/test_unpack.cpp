@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <random>
 
 using namespace zktest;
@@ -253,4 +254,58 @@ TEST(Unpack, LongestDistancesOfEveryExtraBitCount)
             ASSERT_EQ(d.code, 0) << "G=" << G << " X=" << X;
             EXPECT_EQ(d.out, expect) << "G=" << G << " X=" << X;
         }
+}
+
+// Copies from every short distance and across the word size, with and
+// without a delta, far from the end of the output and ending exactly at it.
+TEST(Unpack, CopiesOfEveryLengthNearAndFarFromTheEnd)
+{
+    for (unsigned dist = 1; dist <= 17; ++dist)
+        for (unsigned len : {3u, 7u, 8u, 9u, 16u, 17u, 40u})
+            for (unsigned delta : {0u, 0x81u})
+                for (unsigned tail : {0u, 20u}) {
+                    if (delta && len < 5) continue;
+                    PackWriter w({});
+                    Bytes expect;
+                    for (unsigned k = 0; k < 20; ++k) expect.push_back(static_cast<std::uint8_t>(k * 37 + 0x80));
+                    for (std::uint8_t b : expect) w.literal(b);
+                    delta ? w.delta_copy(dist, len, static_cast<std::uint8_t>(delta)) : w.long_copy(dist, len);
+                    for (unsigned k = 0; k < len; ++k)
+                        expect.push_back(static_cast<std::uint8_t>(expect[expect.size() - dist] + delta));
+                    for (unsigned k = 0; k < tail; ++k) w.literal(static_cast<std::uint8_t>(k));
+                    expect.resize(expect.size() + tail);
+                    std::iota(expect.end() - tail, expect.end(), 0);
+                    w.end_marker();
+                    Decoded d = decode(w.finish(static_cast<unsigned>(expect.size())));
+                    ASSERT_EQ(d.code, 0) << dist << " " << len << " " << delta << " " << tail;
+                    ASSERT_EQ(d.out, expect) << dist << " " << len << " " << delta << " " << tail;
+                }
+}
+
+TEST(Unpack, PlainLiteralsUpToTheEndOfTheOutput)
+{
+    PackWriter w({});
+    Bytes text = bytes_of("plain literals, ");
+    text.insert(text.end(), {0xC0, 'x', 0xFF});  // escaped: they start with the escape code 11
+    for (char c : std::string(" and more plain ones")) text.push_back(static_cast<std::uint8_t>(c));
+    for (std::uint8_t b : text) w.literal(b);
+    w.end_marker();
+    const Bytes s = w.finish(0);
+    Decoded exact = decode(s, text.size());
+    EXPECT_EQ(exact.code, 0);
+    EXPECT_EQ(exact.out, text);
+    EXPECT_EQ(decode(s, text.size() - 1).code, zk::kUnpackOverflow);
+    Bytes padded = text;
+    padded.resize(text.size() + 9, 0);
+    EXPECT_EQ(decode(s, padded.size()).out, padded);
+}
+
+// An escape code wider than its bits matches no token: every token is a
+// plain literal, up to the output's end or past the stream's.
+TEST(Unpack, EscapeCodeWiderThanItsBits)
+{
+    Bytes s = PackWriter({.escape_bits = 2, .escape_code = 7}).finish(0);
+    s.insert(s.end(), {'A', 0xC1, 0x00});
+    EXPECT_EQ(decode(s, 3).code, zk::kUnpackOverflow);    // a fourth literal, from past the stream
+    EXPECT_EQ(decode(s, 20).code, zk::kUnpackTruncated);
 }
