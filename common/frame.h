@@ -272,4 +272,40 @@ private:
     bool read_failed_ = false;
 };
 
+// ---------------------------------------------------------------------------
+// Searching a stream
+
+// Finds the first occurrence of a byte string in bytes that arrive in
+// blocks of any size, such as the blocks of a file or the pieces of a
+// LineReader: also an occurrence that straddles blocks, or one that begins
+// inside a partial match that broke off. The time is linear in the bytes
+// fed, whatever they hold; where the string's rarest byte is rare in the
+// input, most bytes are passed over at the speed of memchr. An empty
+// string occurs before the first byte.
+class StreamSearch {
+public:
+    StreamSearch(const void* token, std::size_t size);
+    explicit StreamSearch(std::string_view token) : StreamSearch(token.data(), token.size()) {}
+
+    // The index in block just past the end of the first occurrence, when
+    // these bytes complete it; empty before. Once the occurrence has been
+    // reported, nothing more is until reset().
+    std::optional<std::size_t> feed(const void* block, std::size_t size);
+
+    // Forgets the bytes fed so far: the next byte fed is the first.
+    void reset();
+
+private:
+    std::size_t step(std::uint8_t byte);
+    std::optional<std::size_t> skip(const std::uint8_t* block, std::size_t size, std::size_t& at);
+
+    std::size_t size_;
+    std::unique_ptr<std::uint8_t[]> token_;
+    std::unique_ptr<std::size_t[]> fallback_;  // [m]: the match left when the byte after m matched ones differs
+    std::size_t rare_ = 0;                     // the token byte looked for with memchr
+    std::size_t matched_ = 0;                  // token bytes matched by the last bytes fed
+    std::int64_t credit_ = 0;                  // comparisons the memchr skip may still spend ahead of its progress
+    bool found_ = false;
+};
+
 }  // namespace zk

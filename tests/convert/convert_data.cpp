@@ -1,5 +1,6 @@
 #include "convert_data.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 
@@ -47,6 +48,26 @@ std::string item_text(const Bytes& input, const ItemText& t)
         item(last);
         line_end();
     }
+    return text;
+}
+
+}  // namespace zktest
+
+namespace zktest {
+
+std::string library_text(const Bytes& data, const zk::ItemLayout& layout, const char* name, std::size_t block)
+{
+    const std::int64_t length = static_cast<std::int64_t>(data.size());
+    std::string text;
+    if (name) text = zk::array_head(layout.item_size, name, zk::item_count(length, layout.item_size), layout.slash);
+    zk::ItemWriter writer(layout, length);
+    std::string room(zk::ItemWriter::text_room(block), '\0');
+    for (std::size_t at = 0; at < data.size(); at += block) {
+        const std::size_t n = std::min(block, data.size() - at);
+        text.append(room.data(), writer.put(data.data() + at, n, room.data()));
+    }
+    text.append(room.data(), writer.finish(room.data()));
+    if (name) text += zk::kArrayClosing;
     return text;
 }
 

@@ -1,7 +1,9 @@
-// Inputs and expected texts shared by the tests of the conversion tools.
+// Inputs and expected texts shared by the tests of the conversion tools
+// and their libraries.
 #pragma once
 
 #include "cli.h"
+#include "item_text.h"
 
 #include <string>
 
@@ -22,5 +24,11 @@ struct ItemText {
 
 // The item text of input, made item by item with the formats of the items.
 std::string item_text(const Bytes& input, const ItemText& layout);
+
+// The whole text of data made by the item text library, with the head and
+// the closing of an array when name is given; the data are put in blocks
+// of block bytes.
+std::string library_text(const Bytes& data, const zk::ItemLayout& layout, const char* name = nullptr,
+                         std::size_t block = 5);
 
 }  // namespace zktest

@@ -1,5 +1,6 @@
-// The C compiler as a client of zkbin2hex: the declarations it writes
-// compile, hold as many items as they declare, and hold the input's values.
+// The C compiler as a client of the item text: the declarations compile,
+// hold as many items as they declare, and hold the input's values, also
+// when every line of a declaration continues a macro.
 #include "cli.h"
 #include "convert_data.h"
 
@@ -13,17 +14,24 @@ namespace {
 
 const char kProgram[] =
     "#include <stdio.h>\n"
-    "#include \"table.h\"\n"
-    "#include \"macro_table.h\"\n"
+    "#include \"tables.h\"\n"
+    "#define DUMP(t, m)                                                \\\n"
+    "    do {                                                          \\\n"
+    "        unsigned long n = sizeof t / sizeof t[0], i;              \\\n"
+    "        if (n != sizeof m / sizeof m[0]) return 2;                \\\n"
+    "        for (i = 0; i < n; ++i) {                                 \\\n"
+    "            if (t[i] != m[i]) return 3;                           \\\n"
+    "            printf(\"%lx\\n\", (unsigned long)t[i]);              \\\n"
+    "        }                                                         \\\n"
+    "    } while (0)\n"
     "int main(void)\n"
     "{\n"
-    "    DECLARE_MACRO_TABLE\n"
-    "    unsigned long n = sizeof table / sizeof table[0];\n"
-    "    if (n != sizeof macro_table / sizeof macro_table[0]) return 2;\n"
-    "    for (unsigned long i = 0; i < n; ++i) {\n"
-    "        if (table[i] != macro_table[i]) return 3;\n"
-    "        printf(\"%lx\\n\", (unsigned long)table[i]);\n"
-    "    }\n"
+    "    DECLARE_MACRO_TABLE1\n"
+    "    DECLARE_MACRO_TABLE2\n"
+    "    DECLARE_MACRO_TABLE4\n"
+    "    DUMP(table1, macro_table1);\n"
+    "    DUMP(table2, macro_table2);\n"
+    "    DUMP(table4, macro_table4);\n"
     "    return 0;\n"
     "}\n";
 
@@ -44,29 +52,23 @@ std::string item_values(const Bytes& data, int size)
 
 }  // namespace
 
-TEST(ZkBin2HexClient, ArraysCompileAndHoldTheInputValues)
+TEST(ItemTextClient, ArraysCompileAndHoldTheInputValues)
 {
     if (std::system("cc --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no C compiler";
     const Bytes data = random_bytes(1001, 5);  // a partial last item for sizes 2 and 4
+    std::string tables, values;
     for (int size : {1, 2, 4}) {
-        TempDir dir;
-        dir.write("data.bin", data);
-        dir.write("prog.c", std::string(kProgram));
-        const std::string flag = "-b" + std::to_string(size);
-        ASSERT_EQ(run_tool("zkbin2hex", {"-quiet", flag, "-a", "table", "-c", "7", "-lb", "5", "data.bin", "table.h"},
-                           dir)
-                      .status,
-                  0);
-        // Inside a macro every line of the declaration continues the next.
-        ASSERT_EQ(run_tool("zkbin2hex", {"-quiet", "-slash", flag, "-a", "macro_table", "-lb", "3", "data.bin",
-                                         "macro_text.h"},
-                           dir)
-                      .status,
-                  0);
-        dir.write("macro_table.h", "#define DECLARE_MACRO_TABLE " + dir.read_text("macro_text.h"));
-        const std::string build = "cd '" + dir.path().string() +
-                                  "' && cc -std=c99 -Wall -Werror -o prog prog.c 2>errors.txt && ./prog >values.txt";
-        EXPECT_EQ(std::system(build.c_str()), 0) << dir.read_text("errors.txt");
-        EXPECT_EQ(dir.read_text("values.txt"), item_values(data, size)) << size;
+        const std::string n = std::to_string(size);
+        tables += library_text(data, {.item_size = size, .per_line = 7, .break_period = 5}, ("table" + n).c_str());
+        const zk::ItemLayout in_macro{.item_size = size, .break_period = 3, .slash = true};
+        tables += "#define DECLARE_MACRO_TABLE" + n + " " + library_text(data, in_macro, ("macro_table" + n).c_str());
+        values += item_values(data, size);
     }
+    TempDir dir;
+    dir.write("tables.h", tables);
+    dir.write("prog.c", std::string(kProgram));
+    const std::string build = "cd '" + dir.path().string() +
+                              "' && cc -std=c99 -Wall -Werror -o prog prog.c 2>errors.txt && ./prog >values.txt";
+    EXPECT_EQ(std::system(build.c_str()), 0) << dir.read_text("errors.txt");
+    EXPECT_EQ(dir.read_text("values.txt"), values);
 }

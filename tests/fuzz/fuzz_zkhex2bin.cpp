@@ -1,17 +1,21 @@
-// zkhex2bin's number text against a plain reading of the rules: any text
-// either converts to the same bytes or is refused with the same error at
-// the same token. Each line is converted from a buffer of its exact size
-// into one of exactly the room promised for it, and the line reader, given
-// tiny blocks, must hand back the text line by line, each line whole.
-#include "../../convert/zkhex2bin.cpp"
+// The number text converter against a plain reading of the rules: any
+// text either converts to the same bytes or is refused with the same error
+// at the same token. The text is fed in chunks of any size, and as the
+// tool feeds it, in the pieces of a line reader with tiny blocks.
+#include "frame.h"
+#include "number_text.h"
 
 #include "hex_stream.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
+
+using LineError = zk::NumberError;
 
 struct Reference {
     LineError error = LineError::None;
@@ -52,6 +56,7 @@ bool reference_line(const std::string& line, bool binary, std::size_t& item_byte
             r.token = line.substr(i);
             if (!r.token.empty() && r.token.back() == '\n') r.token.pop_back();
             if (!r.token.empty() && r.token.back() == '\r') r.token.pop_back();
+            r.token.resize(std::min(r.token.size(), zk::NumberConverter::kQuoteLimit));
             return false;
         }
         std::size_t j = i + 2;
@@ -90,40 +95,36 @@ Reference reference(const std::string& text, bool binary)
     return r;
 }
 
-// The line reader with blocks of the given size.
-void check_lines(const std::string& text, std::size_t block)
+// The converter's reading of the text, fed by next(piece) until it has
+// no more.
+template <typename Next>
+Reference converted(bool binary, Next next)
 {
-    zk::File in(read_stream(text.data(), text.size()));
-    LineReader reader(in.get(), block);
-    std::vector<std::string> got;
-    std::string_view line;
-    while (reader.next(line)) got.emplace_back(line);
-    if (got != lines_of(text)) std::abort();
+    zk::NumberConverter numbers(binary);
+    Reference r;
+    std::string_view piece;
+    std::vector<std::uint8_t> room;
+    while (!numbers.done() && next(piece)) {
+        room.resize(zk::NumberConverter::byte_room(piece.size()));
+        const std::uint8_t* end = numbers.convert(piece, room.data());
+        if (end < room.data() || end > room.data() + room.size()) std::abort();
+        r.bytes.append(reinterpret_cast<const char*>(room.data()), static_cast<std::size_t>(end - room.data()));
+    }
+    room.resize(zk::NumberConverter::byte_room(0));
+    const std::uint8_t* end = numbers.finish(room.data());
+    r.bytes.append(reinterpret_cast<const char*>(room.data()), static_cast<std::size_t>(end - room.data()));
+    r.error = numbers.error();
+    if (numbers.failed() != (r.error != LineError::None) || (numbers.failed() && !numbers.done())) std::abort();
+    if (r.error != LineError::None && r.error != LineError::MissingPrefix) r.digits = numbers.digits();
+    if (r.error == LineError::MissingPrefix) r.token = numbers.quote();
+    return r;
 }
 
-// convert_line line by line from exact-size buffers; returns the bytes, or
-// the error of the first line that fails.
-Reference by_lines(const std::string& text, bool binary)
+void check(const Reference& got, const Reference& expect)
 {
-    Reference r;
-    int item_bytes = 0;
-    for (const std::string& line : lines_of(text)) {
-        auto copy = std::make_unique<char[]>(line.size());
-        std::memcpy(copy.get(), line.data(), line.size());
-        const std::size_t room = max_bytes_of(line.size());
-        auto bytes = std::make_unique<std::uint8_t[]>(room);
-        std::uint8_t* put = bytes.get();
-        LineResult result = convert_line(binary, item_bytes, std::string_view(copy.get(), line.size()), put);
-        if (put < bytes.get() || put > bytes.get() + room) std::abort();
-        r.bytes.append(reinterpret_cast<const char*>(bytes.get()), static_cast<std::size_t>(put - bytes.get()));
-        if (result.error != LineError::None) {
-            r.error = result.error;
-            r.digits = result.digits;
-            r.token = rest_of_line(line, result.token_at);
-            break;
-        }
-    }
-    return r;
+    if (got.error != expect.error || got.digits != expect.digits) std::abort();
+    if (expect.error == LineError::None && got.bytes != expect.bytes) std::abort();
+    if (expect.error == LineError::MissingPrefix && got.token != expect.token) std::abort();
 }
 
 }  // namespace
@@ -131,30 +132,25 @@ Reference by_lines(const std::string& text, bool binary)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 1) return 0;
-    // data[0]: binary mode, and the line reader's block size.
+    // data[0]: binary mode, and the chunk and block sizes.
     const bool binary = data[0] & 1;
     const std::size_t block = (data[0] >> 1) % 16 + 1;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
-
-    check_lines(text, block);
     const Reference expect = reference(text, binary);
+    if (expect.error == LineError::None && expect.bytes.size() * 2 > text.size()) std::abort();
 
-    const Reference lines = by_lines(text, binary);
-    if (lines.error != expect.error || lines.digits != expect.digits) std::abort();
-    if (expect.error == LineError::None && lines.bytes != expect.bytes) std::abort();
-    if (expect.error == LineError::MissingPrefix && lines.token != expect.token) std::abort();
+    std::size_t at = 0;
+    check(converted(binary,
+                    [&](std::string_view& piece) {
+                        if (at >= text.size()) return false;
+                        piece = std::string_view(text).substr(at, block);
+                        at += piece.size();
+                        return true;
+                    }),
+          expect);
 
     zk::File in(read_stream(text.data(), text.size()));
-    MemoryOut out;
-    const Conversion c = convert(in.get(), out.stream, binary, block);
-    const std::string bytes = out.close();
-    if (expect.error == LineError::None) {
-        if (c.outcome != Convert::Ok || bytes != expect.bytes) std::abort();
-        if (c.written != static_cast<std::int64_t>(bytes.size()) || bytes.size() * 2 > text.size()) std::abort();
-    } else {
-        if (c.outcome != Convert::Failed || c.failed_line.error != expect.error) std::abort();
-        if (c.failed_line.digits != expect.digits) std::abort();
-        if (expect.error == LineError::MissingPrefix && c.failed_token != expect.token) std::abort();
-    }
+    zk::LineReader lines(in.get(), block);
+    check(converted(binary, [&](std::string_view& piece) { return lines.next(piece); }), expect);
     return 0;
 }
