@@ -218,4 +218,16 @@ bool LineReader::next(std::string_view& piece)
     return true;
 }
 
+// ---------------------------------------------------------------------------
+// Additions for the calculator variable file tools
+
+Copy copy_rest(std::FILE* in, std::FILE* out)
+{
+    char block[64 * 1024];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, in)) > 0)
+        if (std::fwrite(block, 1, got, out) != got) return Copy::WriteError;
+    return std::ferror(in) ? Copy::ReadError : Copy::Ok;
+}
+
 }  // namespace zk

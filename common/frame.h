@@ -259,4 +259,11 @@ private:
     bool read_failed_ = false;
 };
 
+// ---------------------------------------------------------------------------
+// Additions for the calculator variable file tools
+
+// Copies the input from where it stands to its end, without moving it
+// first, so that a pipe or a FIFO is copied as well as a file.
+Copy copy_rest(std::FILE* in, std::FILE* out);
+
 }  // namespace zk
