@@ -10,24 +10,27 @@ std::string_view calc_signature(CalcKind kind)
     return kind == CalcKind::Ti89 ? "**TI89**" : "**TI92P*";
 }
 
-bool read_calc_header(std::FILE* in, CalcHeader& header)
+std::optional<CalcKind> calc_kind(std::span<const std::uint8_t> bytes)
 {
-    return std::fread(header.bytes, kCalcHeaderSize, 1, in) == 1;
+    if (bytes.size() < kCalcSignatureSize) return std::nullopt;
+    const std::string_view signature(reinterpret_cast<const char*>(bytes.data()), kCalcSignatureSize);
+    for (CalcKind kind : {CalcKind::Ti89, CalcKind::Ti92Plus})
+        if (signature == calc_signature(kind)) return kind;
+    return std::nullopt;
 }
 
-bool read_calc_trailer(std::FILE* in, CalcTrailer& trailer)
+std::string_view calc_name_prefix(CalcKind kind)
 {
-    if (std::fseek(in, -3, SEEK_END) != 0) return false;
-    int tag = std::getc(in);
-    int low = std::getc(in);
-    int high = std::getc(in);
-    if (tag == EOF || low == EOF || high == EOF) return false;
-    trailer.filetype = static_cast<std::uint8_t>(tag);
-    trailer.checksum_low = static_cast<std::uint8_t>(low);
-    trailer.checksum_high = static_cast<std::uint8_t>(high);
-    trailer.stored_checksum = static_cast<std::uint16_t>(low | high << 8);
-    trailer.file_length = std::ftell(in);
-    return trailer.file_length >= 0;
+    return kind == CalcKind::Ti89 ? "89" : "9x";
+}
+
+std::optional<CalcKind> calc_kind_of_name(std::string_view name)
+{
+    if (name.size() <= kCalcExtensionSize) return std::nullopt;
+    const std::string_view extension = name.substr(name.size() - kCalcExtensionSize);
+    for (CalcKind kind : {CalcKind::Ti89, CalcKind::Ti92Plus})
+        if (extension[0] == '.' && extension.substr(1, 2) == calc_name_prefix(kind)) return kind;
+    return std::nullopt;
 }
 
 const char* calc_type_name(std::uint8_t tag)
@@ -40,73 +43,167 @@ const char* calc_type_name(std::uint8_t tag)
     }
 }
 
+std::optional<CalcHeader> calc_header(std::span<const std::uint8_t> start)
+{
+    if (start.size() < kCalcHeaderSize) return std::nullopt;
+    CalcHeader header;
+    std::memcpy(header.bytes, start.data(), kCalcHeaderSize);
+    return header;
+}
+
+std::optional<CalcTrailer> calc_trailer(std::span<const std::uint8_t> end, std::int64_t length)
+{
+    if (end.size() < kCalcTrailerSize) return std::nullopt;
+    const std::uint8_t* last = end.data() + end.size() - kCalcTrailerSize;
+    CalcTrailer t;
+    t.filetype = last[0];
+    t.checksum_low = last[1];
+    t.checksum_high = last[2];
+    t.stored_checksum = static_cast<std::uint16_t>(last[1] | last[2] << 8);
+    t.file_length = length;
+    t.has_extension = end.size() >= kCalcTailSize;
+    if (t.has_extension) std::memcpy(t.extension.data(), end.data() + end.size() - kCalcTailSize, 3);
+    return t;
+}
+
+std::uint32_t calc_sum(std::span<const std::uint8_t> bytes, std::uint32_t sum)
+{
+    for (std::uint8_t b : bytes) sum += b;
+    return sum;
+}
+
+std::optional<CalcTrailer> CalcView::trailer() const
+{
+    return calc_trailer(file.last(std::min(file.size(), kCalcTailSize)), static_cast<std::int64_t>(file.size()));
+}
+
+std::optional<std::uint16_t> CalcView::checksum(std::uint32_t size) const
+{
+    if (size <= kCalcHeaderSize) return 0;
+    const std::size_t end = size - kCalcChecksumSize;
+    if (file.size() < end) return std::nullopt;
+    return static_cast<std::uint16_t>(calc_sum(file.subspan(kCalcImageOffset, end - kCalcImageOffset)));
+}
+
+std::optional<CalcRange> calc_image_range(std::int64_t length)
+{
+    if (length < static_cast<std::int64_t>(kCalcHeaderSize)) return std::nullopt;
+    return CalcRange{static_cast<std::int64_t>(kCalcImageOffset), length - static_cast<std::int64_t>(kCalcHeaderSize)};
+}
+
+bool read_calc_header(std::FILE* in, CalcHeader& header)
+{
+    return std::fread(header.bytes, kCalcHeaderSize, 1, in) == 1;
+}
+
+bool read_calc_trailer(std::FILE* in, CalcTrailer& trailer)
+{
+    if (!seek(in, 0, SEEK_END)) return false;
+    const std::int64_t length = tell(in);
+    if (length < static_cast<std::int64_t>(kCalcTrailerSize)) return false;
+    std::uint8_t end[kCalcTailSize];
+    const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(length, kCalcTailSize));
+    if (!seek(in, length - static_cast<std::int64_t>(count), SEEK_SET) || std::fread(end, 1, count, in) != count)
+        return false;
+    trailer = *calc_trailer(std::span(end, count), length);
+    return true;
+}
+
 std::optional<std::uint16_t> calc_checksum(std::FILE* in, std::uint32_t size)
 {
-    const bool positioned = std::fseek(in, static_cast<long>(kCalcImageOffset), SEEK_SET) == 0;
+    const bool positioned = seek(in, static_cast<std::int64_t>(kCalcImageOffset), SEEK_SET);
     if (size <= kCalcHeaderSize) return 0;
     // A stream that cannot be moved to the image would be summed from
     // wherever it stands.
     if (!positioned) return std::nullopt;
     std::uint32_t remaining = size - static_cast<std::uint32_t>(kCalcImageOffset + kCalcChecksumSize);
     std::uint32_t sum = 0;
-    std::uint8_t chunk[4096];
+    std::uint8_t block[64 * 1024];
     while (remaining > 0) {
-        std::size_t want = std::min<std::size_t>(remaining, sizeof chunk);
-        if (std::fread(chunk, 1, want, in) != want) return std::nullopt;
-        for (std::size_t i = 0; i < want; ++i) sum += chunk[i];
+        const std::size_t want = std::min<std::size_t>(remaining, sizeof block);
+        if (std::fread(block, 1, want, in) != want) return std::nullopt;
+        sum = calc_sum(std::span(block, want), sum);
         remaining -= static_cast<std::uint32_t>(want);
     }
     return static_cast<std::uint16_t>(sum);
 }
 
-// Set once the 0x00 warning has been printed, for the rest of the process.
-static bool zero_warning_printed = false;
-
-// The first 8 bytes of text at field, the rest of the field left 0x00.
-static void put_name(std::uint8_t* field, const char* text)
+bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
 {
-    std::memcpy(field, text, strnlen(text, 8));
+    const std::uint8_t bytes[kCalcChecksumSize] = {static_cast<std::uint8_t>(checksum),
+                                                   static_cast<std::uint8_t>(checksum >> 8)};
+    if (!seek(file, -static_cast<std::int64_t>(kCalcChecksumSize), SEEK_END)) return false;
+    return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes && std::fflush(file) == 0 &&
+           !std::ferror(file);
 }
 
-std::int32_t write_string_file(std::FILE* out, CalcKind kind, const char* folder, const char* name,
-                               const std::uint8_t* content, std::int32_t length, bool allow_zero)
+// The first 8 bytes of text in a name field, the rest of it left 0x00.
+static void put_name(std::uint8_t* field, std::string_view text)
 {
-    if (length < 0 || length > kCalcMaxStringLength) return -1;
-    const std::uint32_t total = static_cast<std::uint32_t>(length + kCalcStringOverhead);
-    const std::uint16_t datasize = static_cast<std::uint16_t>(total - 90);
+    std::memcpy(field, text.data(), std::min(text.size(), kCalcNameSize));
+}
 
-    std::uint8_t header[kCalcHeaderSize + 1] = {};  // the header and the content's leading 0x00
-    std::memcpy(header, calc_signature(kind).data(), 8);
-    header[8] = 0x01;
-    put_name(header + 10, folder ? folder : "main");
-    header[58] = 1;      // entry count
-    header[60] = 0x52;   // data offset
-    put_name(header + 64, name);
-    header[72] = 0x0C;   // type identifier of a string
-    header[74] = 0x03;
-    for (int i = 0; i < 4; ++i) header[76 + i] = static_cast<std::uint8_t>(total >> (8 * i));
-    header[80] = 0xA5;
-    header[81] = 0x5A;
-    header[86] = static_cast<std::uint8_t>(datasize >> 8);
-    header[87] = static_cast<std::uint8_t>(datasize);
-    std::fwrite(header, 1, sizeof header, out);
+static void put_le32(std::uint8_t* at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
 
-    std::uint32_t sum = header[86] + header[87];
-    for (std::int32_t i = 0; i < length; ++i) sum += content[i];
-    if (length > 0) {
-        const std::size_t count = static_cast<std::size_t>(length);
-        if (!allow_zero && !zero_warning_printed && std::memchr(content, 0, count)) {
-            std::fputs("WARNING: string contains 0x00: TI-Connect may truncate the string\n", stderr);
-            zero_warning_printed = true;
-        }
-        std::fwrite(content, 1, count, out);
+namespace {
+
+// The bytes every file holds at the same places: after the signature, after
+// the attribute byte, and the mark before the data block.
+struct FixedByte {
+    std::size_t offset;
+    std::uint8_t value;
+};
+
+}  // namespace
+
+static constexpr FixedByte kFixedBytes[] = {{8, 0x01}, {74, 0x03}, {80, 0xA5}, {81, 0x5A}};
+
+CalcBuild build_calc_file(const CalcVariable& var, Buffer& out)
+{
+    std::size_t data_size = 0;
+    for (std::span<const std::uint8_t> piece : var.data) data_size += piece.size();
+    if (data_size >= kCalcMaxDataSize) {  // the tag must fit too
+        out.resize(0);
+        return CalcBuild::TooLong;
     }
+    const std::uint16_t datasize = static_cast<std::uint16_t>(data_size + 1);
+    const std::uint32_t total = datasize + kCalcFraming;
+    if (!out.resize(total)) return CalcBuild::NoMemory;
 
-    sum += kCalcTagString;
-    const std::uint8_t trailer[] = {0x00, kCalcTagString, static_cast<std::uint8_t>(sum),
-                                    static_cast<std::uint8_t>(sum >> 8)};
-    std::fwrite(trailer, 1, sizeof trailer, out);
-    return static_cast<std::int32_t>(total);
+    std::uint8_t* f = out.data();
+    std::memset(f, 0, kCalcDataStart);
+    std::memcpy(f, calc_signature(var.kind).data(), kCalcSignatureSize);
+    for (const FixedByte& fixed : kFixedBytes) f[fixed.offset] = fixed.value;
+    put_name(f + kCalcFolderOffset, var.folder);
+    f[kCalcEntryCountOffset] = 1;
+    f[kCalcDataOffsetOffset] = kCalcDataBlockOffset;
+    put_name(f + kCalcVarnameOffset, var.name);
+    f[kCalcTypeIdOffset] = var.type_id;
+    put_le32(f + kCalcSizeOffset, total);
+    f[kCalcImageOffset] = static_cast<std::uint8_t>(datasize >> 8);
+    f[kCalcImageOffset + 1] = static_cast<std::uint8_t>(datasize);
+
+    std::uint8_t* at = f + kCalcDataStart;
+    for (std::span<const std::uint8_t> piece : var.data) {
+        if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
+        at += piece.size();
+    }
+    *at++ = var.tag;
+    const std::uint32_t sum = calc_sum(std::span(f + kCalcImageOffset, at));
+    at[0] = static_cast<std::uint8_t>(sum);
+    at[1] = static_cast<std::uint8_t>(sum >> 8);
+    return CalcBuild::Ok;
+}
+
+CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_view name,
+                            std::span<const std::uint8_t> text, Buffer& out)
+{
+    static constexpr std::uint8_t kZero[] = {0x00};
+    const std::span<const std::uint8_t> data[] = {kZero, text, kZero};
+    return build_calc_file({kind, folder, name, kCalcTypeIdString, data, kCalcTagString}, out);
 }
 
 }  // namespace zk

@@ -2,52 +2,126 @@
 // software sends it. An 88-byte header, the variable's memory image (a
 // big-endian data size word, then that many data bytes ending with the type
 // tag) and a little-endian 16-bit checksum over the memory image.
+//
+// Contract: the readers take bytes in memory (a whole file, or its first and
+// last bytes) and the writer builds a whole file in memory; none of them
+// prints anything or touches the console. The few routines that take a
+// stream read or patch a file whose length is not bounded, so that no tool
+// has to hold such a file whole; they report failure by their result and
+// leave the messages to the tool.
 #pragma once
 
+#include "frame.h"
+
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace zk {
 
-// Layout of the file. The memory image runs from kCalcImageOffset through
-// the byte before the checksum; it is length - kCalcHeaderSize bytes long.
+// ---------------------------------------------------------------------------
+// Layout
+
+// The header, and where its fields lie.
 inline constexpr std::size_t kCalcHeaderSize = 88;
-inline constexpr std::size_t kCalcImageOffset = 86;
+inline constexpr std::size_t kCalcSignatureSize = 8;
+inline constexpr std::size_t kCalcFolderOffset = 10;
+inline constexpr std::size_t kCalcNameSize = 8;  // folder and variable name
+inline constexpr std::size_t kCalcDescOffset = 18;
+inline constexpr std::size_t kCalcDescSize = 40;
+inline constexpr std::size_t kCalcEntryCountOffset = 58;
+inline constexpr std::size_t kCalcDataOffsetOffset = 60;  // 4 bytes, little-endian: kCalcDataBlockOffset
+inline constexpr std::size_t kCalcVarnameOffset = 64;
+inline constexpr std::size_t kCalcTypeIdOffset = 72;
+inline constexpr std::size_t kCalcSizeOffset = 76;  // 4 bytes, little-endian: the whole file's length
+inline constexpr std::size_t kCalcDataBlockOffset = 82;  // four 0x00 bytes, then the memory image
+inline constexpr std::size_t kCalcImageOffset = 86;  // the data size word, first byte of the memory image
+inline constexpr std::size_t kCalcDataStart = 88;    // the data, after the data size word
+
+// The checksum closes the file; with the header it is all of a file that
+// is not its memory image, so an image is length - kCalcHeaderSize bytes.
 inline constexpr std::size_t kCalcChecksumSize = 2;
 
-// A string variable file is its content plus these many bytes; its data
-// size word (content + 3) must fit in 16 bits.
-inline constexpr std::int32_t kCalcStringOverhead = 93;
-inline constexpr std::int32_t kCalcMaxStringLength = 65535 - 3;
+// The file's length is its data size plus this: the header before the data
+// size word, the word itself and the checksum.
+inline constexpr std::uint32_t kCalcFraming = kCalcImageOffset + 2 + kCalcChecksumSize;  // 90
+
+// The data size word counts the data with its tag, so this much at most.
+inline constexpr std::uint32_t kCalcMaxDataSize = 0xFFFF;
+
+// The last bytes of a file that the readers look at: an OTH variable's
+// extension (7, 6 and 5 bytes before the end), the type tag and the checksum.
+inline constexpr std::size_t kCalcTailSize = 7;
+inline constexpr std::size_t kCalcTrailerSize = 3;  // tag and checksum
+
+// The header's type identifiers of the variables the suite writes.
+inline constexpr std::uint8_t kCalcTypeIdString = 0x0C;
+inline constexpr std::uint8_t kCalcTypeIdOther = 0x1C;
 
 // Type tags, the last byte of the data.
 inline constexpr std::uint8_t kCalcTagString = 0x2D;
 inline constexpr std::uint8_t kCalcTagAsm = 0xF3;
 inline constexpr std::uint8_t kCalcTagOther = 0xF8;
 
+// A string variable's data: 0x00, the string, 0x00, the tag. So a file is
+// its string plus 93 bytes, and a string holds at most 65532.
+inline constexpr std::int32_t kCalcStringOverhead = static_cast<std::int32_t>(kCalcFraming) + 3;
+inline constexpr std::int32_t kCalcMaxStringLength = static_cast<std::int32_t>(kCalcMaxDataSize) - 3;
+
+inline constexpr std::string_view kCalcDefaultFolder = "main";
+
 enum class CalcKind { Ti89, Ti92Plus };
 
 // "**TI89**" or "**TI92P*": eight characters, no terminator in the file.
 std::string_view calc_signature(CalcKind kind);
 
-// The first 88 bytes of a file as read, with views of its fields.
+// The calculator whose signature the first 8 of bytes are; empty for any
+// other bytes and for fewer than 8.
+std::optional<CalcKind> calc_kind(std::span<const std::uint8_t> bytes);
+
+// A file's name ends in a dot, the calculator's prefix and one letter for
+// the kind of variable: ".89s", ".9xz".
+inline constexpr std::size_t kCalcExtensionSize = 4;
+
+// "89" or "9x".
+std::string_view calc_name_prefix(CalcKind kind);
+
+// The calculator that the last four characters of name name: ".89" or
+// ".9x" and any letter, exactly; empty for other names and for names of
+// four characters or fewer.
+std::optional<CalcKind> calc_kind_of_name(std::string_view name);
+
+// "STR", "ASM" or "OTH" for the three known tags, else nullptr.
+const char* calc_type_name(std::uint8_t tag);
+
+// ---------------------------------------------------------------------------
+// Reading
+
+// The first 88 bytes of a file, with views of its fields.
 struct CalcHeader {
     std::uint8_t bytes[kCalcHeaderSize] = {};
 
-    std::string_view signature() const { return text(0, 8, false); }
-    std::string_view folder() const { return text(10, 8, true); }
-    std::string_view desc() const { return text(18, 40, true); }
-    std::string_view varname() const { return text(64, 8, true); }
+    std::string_view signature() const { return text(0, kCalcSignatureSize, false); }
+    std::string_view folder() const { return text(kCalcFolderOffset, kCalcNameSize, true); }
+    std::string_view desc() const { return text(kCalcDescOffset, kCalcDescSize, true); }
+    std::string_view varname() const { return text(kCalcVarnameOffset, kCalcNameSize, true); }
+    // The readers take any signature that begins so.
+    bool is_ti() const { return signature().starts_with("**TI"); }
     // Length of the whole file as the header states it (little-endian).
     std::uint32_t size() const
     {
-        return bytes[76] | bytes[77] << 8 | bytes[78] << 16 | std::uint32_t{bytes[79]} << 24;
+        const std::uint8_t* s = bytes + kCalcSizeOffset;
+        return s[0] | s[1] << 8 | s[2] << 16 | std::uint32_t{s[3]} << 24;
     }
     // Bytes from offset 88 through the type tag (big-endian).
-    std::uint16_t datasize() const { return static_cast<std::uint16_t>(bytes[86] << 8 | bytes[87]); }
+    std::uint16_t datasize() const
+    {
+        return static_cast<std::uint16_t>(bytes[kCalcImageOffset] << 8 | bytes[kCalcImageOffset + 1]);
+    }
 
     // The field at offset of width bytes, ending early at its first 0x00
     // when stop_at_zero is set.
@@ -58,39 +132,94 @@ struct CalcHeader {
     }
 };
 
-// What the last three bytes of a file say.
+// What the last bytes of a file say.
 struct CalcTrailer {
     std::uint8_t filetype = 0;
     std::uint8_t checksum_low = 0;
     std::uint8_t checksum_high = 0;
     std::uint16_t stored_checksum = 0;
-    long file_length = 0;  // the real length: the read position after the last byte
+    std::int64_t file_length = 0;  // the real length of the file
+    // An OTH variable's custom type: the three bytes 7, 6 and 5 before the
+    // end; there when the file has 7 bytes or more.
+    bool has_extension = false;
+    std::array<char, 3> extension = {};
 };
+
+// The header at the start of bytes; empty when they are fewer than 88.
+std::optional<CalcHeader> calc_header(std::span<const std::uint8_t> start);
+
+// The trailer of a file of length bytes whose last bytes are end (as many
+// as the file has, up to kCalcTailSize); empty when they are fewer than 3.
+std::optional<CalcTrailer> calc_trailer(std::span<const std::uint8_t> end, std::int64_t length);
+
+// Adds bytes to a checksum being gathered; its low 16 bits are the checksum.
+std::uint32_t calc_sum(std::span<const std::uint8_t> bytes, std::uint32_t sum = 0);
+
+// A calculator variable file held whole in memory.
+struct CalcView {
+    std::span<const std::uint8_t> file;
+
+    std::optional<CalcHeader> header() const { return calc_header(file); }
+    std::optional<CalcTrailer> trailer() const;
+    // The checksum of the memory image of a file that is size bytes long
+    // (bytes 86 up to size - 2), size being the length the caller
+    // confirmed: 0 for a size of 88 or less, empty when the file holds
+    // fewer bytes than size - 2.
+    std::optional<std::uint16_t> checksum(std::uint32_t size) const;
+};
+
+// Where the memory image of a file of length bytes lies: from offset 86,
+// length - 88 bytes (through the type tag); empty below 88 bytes.
+struct CalcRange {
+    std::int64_t offset;
+    std::int64_t length;
+};
+std::optional<CalcRange> calc_image_range(std::int64_t length);
+
+// ---------------------------------------------------------------------------
+// Streams, for files of any length
 
 // Reads the 88 header bytes from the current position; false unless all arrived.
 bool read_calc_header(std::FILE* in, CalcHeader& header);
 
-// Reads the tag and the two checksum bytes at the end of the file; false
-// when the file cannot be positioned there or the three bytes cannot be read.
+// Reads the last bytes of the file; false when the stream cannot be
+// positioned there (a pipe) or the file has fewer than 3 bytes.
 bool read_calc_trailer(std::FILE* in, CalcTrailer& trailer);
 
-// "STR", "ASM" or "OTH" for the three known tags, else nullptr.
-const char* calc_type_name(std::uint8_t tag);
-
-// Sum modulo 65536 of the bytes from offset 86 up to size - 2, size being
-// the file's length as the caller confirmed it; 0 for a size of 88 or less.
-// Empty when the stream cannot be moved to offset 86 or those bytes cannot
-// all be read, so that a failed read never passes for a checksum.
+// calc_checksum of a file on a stream. Empty also when the stream cannot
+// be moved to offset 86 or a read fails, so that a failed read never
+// passes for a checksum.
 std::optional<std::uint16_t> calc_checksum(std::FILE* in, std::uint32_t size);
 
-// Writes one complete string variable file holding the length bytes of
-// content, in the folder ("main" when folder is null) and under the name
-// given (each field keeps the first 8 bytes). Prints a warning once per
-// process at the first 0x00 content byte unless allow_zero is set. Returns
-// the bytes written, length + 93, or -1 and writes nothing when the length
-// is negative or above kCalcMaxStringLength. Write failures are left to the
-// caller's check of the stream.
-std::int32_t write_string_file(std::FILE* out, CalcKind kind, const char* folder, const char* name,
-                               const std::uint8_t* content, std::int32_t length, bool allow_zero);
+// Writes checksum into the last two bytes of a file open for update, low
+// byte first, and flushes it; false when the bytes did not reach the file.
+bool write_calc_checksum(std::FILE* file, std::uint16_t checksum);
+
+// ---------------------------------------------------------------------------
+// Writing
+
+// One variable as the writer takes it. Its data, the bytes between the
+// data size word and the tag, come in pieces that are written in order, so
+// that the bytes a type puts around its content need no copy of it.
+struct CalcVariable {
+    CalcKind kind = CalcKind::Ti89;
+    std::string_view folder = kCalcDefaultFolder;  // the header keeps the first 8 bytes
+    std::string_view name;                          // the same
+    std::uint8_t type_id = 0;
+    std::span<const std::span<const std::uint8_t>> data;
+    std::uint8_t tag = 0;
+};
+
+enum class CalcBuild { Ok, TooLong, NoMemory };
+
+// The whole file of var in out: header, data size word, data, tag and
+// checksum. TooLong, and out empty, when the data and tag exceed what the
+// data size word counts (65535 bytes).
+CalcBuild build_calc_file(const CalcVariable& var, Buffer& out);
+
+// A string variable: 0x00, the text, 0x00 and the tag 0x2D, under the
+// type identifier 0x0C; a file of text's length + 93 bytes.
+CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_view name,
+                            std::span<const std::uint8_t> text, Buffer& out);
 
 }  // namespace zk

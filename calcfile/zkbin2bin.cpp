@@ -4,6 +4,7 @@
 #include "calcfile.h"
 #include "frame.h"
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -32,83 +33,42 @@ struct Settings {
     bool quiet = false;
 };
 
-// The calculator a file name's four-character extension names: ".89?" or
-// ".9x?", exactly; empty for any other name.
-std::optional<zk::CalcKind> kind_from_name(std::string_view name)
-{
-    if (name.size() <= 4) return std::nullopt;
-    std::string_view extension = name.substr(name.size() - 4);
-    if (extension.starts_with(".89")) return zk::CalcKind::Ti89;
-    if (extension.starts_with(".9x")) return zk::CalcKind::Ti92Plus;
-    return std::nullopt;
-}
-
 // The input name with its calculator prefix swapped: prog.89z gives prog.9xz.
-std::string converted_name(std::string_view name, zk::CalcKind from)
+static std::string converted_name(std::string_view name, zk::CalcKind to)
 {
-    std::string out(name.substr(0, name.size() - 3));
-    out += from == zk::CalcKind::Ti89 ? "9x" : "89";
+    std::string out(name.substr(0, name.size() - (zk::kCalcExtensionSize - 1)));  // up to the dot
+    out += zk::calc_name_prefix(to);
     out += name.back();
     return out;
-}
-
-// Copies the rest of in to out; false when reading fails. Write failures
-// are left to the check of the closed output.
-bool copy_rest(std::FILE* in, std::FILE* out)
-{
-    char chunk[1 << 15];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) std::fwrite(chunk, 1, got, out);
-    return !std::ferror(in);
 }
 
 static int run(const Settings& s)
 {
     const std::string_view name = s.infile;
-    if (name.size() <= 4) {
-        zk::eprint("ERROR: inputfile name too short\n");
-        return 1;
-    }
-    const std::optional<zk::CalcKind> from = kind_from_name(name);
-    if (!from) {
-        zk::eprint("ERROR: no extension or not starting with '.89' or '.9x'\n");
-        return 1;
-    }
+    if (name.size() <= zk::kCalcExtensionSize) return zk::fail("ERROR: inputfile name too short\n");
+    const std::optional<zk::CalcKind> from = zk::calc_kind_of_name(name);
+    if (!from) return zk::fail("ERROR: no extension or not starting with '.89' or '.9x'\n");
     const zk::CalcKind to = *from == zk::CalcKind::Ti89 ? zk::CalcKind::Ti92Plus : zk::CalcKind::Ti89;
 
-    zk::File in = zk::open_file(s.infile, "rb");
-    if (!in) {
-        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
-        return 1;
-    }
-    char signature[8];
-    if (std::fread(signature, 1, sizeof signature, in.get()) != sizeof signature) {
-        zk::eprint("ERROR: cannot read 8 characters from inputfile %s\n", s.infile);
-        return 1;
-    }
-    if (std::string_view(signature, sizeof signature) != zk::calc_signature(*from)) {
-        zk::eprint("ERROR: calctype signature does not match\n");
-        return 1;
-    }
+    zk::File in = zk::open_input(s.infile);
+    if (!in) return 1;
+    std::uint8_t signature[zk::kCalcSignatureSize];
+    if (std::fread(signature, 1, sizeof signature, in.get()) != sizeof signature)
+        return zk::fail("ERROR: cannot read 8 characters from inputfile %s\n", s.infile);
+    if (zk::calc_kind(signature) != from) return zk::fail("ERROR: calctype signature does not match\n");
 
-    const std::string outfile = converted_name(name, *from);
-    zk::File out = zk::open_file(outfile.c_str(), "wb");
-    if (!out) {
-        zk::eprint("ERROR: cannot open outfile %s\n", outfile.c_str());
-        return 1;
-    }
-    std::fwrite(zk::calc_signature(to).data(), 1, 8, out.get());
-    if (!copy_rest(in.get(), out.get())) {
-        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
-        return 1;
-    }
-    const long written = std::ftell(out.get());
+    const std::string outfile = converted_name(name, to);
+    if (zk::output_is_input(in.get(), outfile.c_str())) return 1;
+    zk::File out = zk::open_output(outfile.c_str(), "wb", "ERROR: cannot open outfile %s\n");
+    if (!out) return 1;
+    std::fwrite(zk::calc_signature(to).data(), 1, zk::kCalcSignatureSize, out.get());
+    if (zk::copy_rest(in.get(), out.get()) == zk::Copy::ReadError)
+        return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
+    const std::int64_t written = zk::tell(out.get());
     in.reset();
-    if (!zk::close_checked(out)) {
-        zk::eprint("ERROR: problem while writing to outfile %s\n", outfile.c_str());
-        return 1;
-    }
-    if (!s.quiet) std::printf("%ld bytes written to outputfile %s.\n", written, outfile.c_str());
+    if (!zk::close_checked(out)) return zk::fail("ERROR: problem while writing to outfile %s\n", outfile.c_str());
+    if (!s.quiet)
+        std::printf("%lld bytes written to outputfile %s.\n", static_cast<long long>(written), outfile.c_str());
     return 0;
 }
 

@@ -3,10 +3,11 @@
 #include "calcfile.h"
 #include "frame.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
-#include <vector>
 
 static constexpr const zk::ToolId& kId = zk::tool("zkbin2str");
 
@@ -29,54 +30,44 @@ struct Settings {
     bool allow_zero = false;
 };
 
-enum class ReadResult { Ok, TooLong, ReadError };
-
-// Reads the whole input into content, stopping as soon as it is longer
-// than a string variable can hold.
-ReadResult read_content(std::FILE* in, std::vector<std::uint8_t>& content)
-{
-    const std::size_t limit = zk::kCalcMaxStringLength;
-    std::uint8_t chunk[1 << 14];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, in)) > 0) {
-        if (content.size() + got > limit) return ReadResult::TooLong;
-        content.insert(content.end(), chunk, chunk + got);
-    }
-    return std::ferror(in) ? ReadResult::ReadError : ReadResult::Ok;
-}
+static constexpr const char kZeroWarning[] = "WARNING: string contains 0x00: TI-Connect may truncate the string\n";
 
 static int run(const Settings& s)
 {
-    std::vector<std::uint8_t> content;
+    zk::Buffer text;
+    std::optional<zk::FileId> input;
     {
-        zk::File in = zk::open_file(s.infile, "rb");
-        if (!in) {
-            zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
-            return 1;
-        }
-        switch (read_content(in.get(), content)) {
-        case ReadResult::Ok:
+        zk::File in = zk::open_input(s.infile);
+        if (!in) return 1;
+        input = zk::file_id(in.get());
+        switch (zk::read_all(in.get(), zk::kCalcMaxStringLength, text)) {
+        case zk::ReadAll::Ok:
             break;
-        case ReadResult::TooLong:
-            zk::eprint("ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
-                         static_cast<int>(zk::kCalcMaxStringLength));
-            return 1;
-        case ReadResult::ReadError:
-            zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
-            return 1;
+        case zk::ReadAll::TooLong:
+            return zk::fail("ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
+                            static_cast<int>(zk::kCalcMaxStringLength));
+        case zk::ReadAll::ReadError:
+            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
+        case zk::ReadAll::NoMemory:  // its one block: the longest string and one byte more
+            return zk::fail("ERROR: cannot allocate memory (%d bytes)\n", zk::kCalcMaxStringLength + 1);
         }
     }
+    const std::span<const std::uint8_t> content(text.data(), text.size());
+    const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
+    zk::Buffer file;
+    if (zk::build_string_file(s.kind, folder, s.varname, content, file) != zk::CalcBuild::Ok)  // the length fits
+        return zk::fail("ERROR: cannot allocate memory (%d bytes)\n",
+                        static_cast<int>(content.size()) + zk::kCalcStringOverhead);
 
-    const std::string outfile = std::string(s.varname) + (s.kind == zk::CalcKind::Ti89 ? ".89s" : ".9xs");
-    zk::File out = zk::open_file(outfile.c_str(), "wb");
-    if (!out) {
-        zk::eprint("ERROR: cannot open outputfile %s\n", outfile.c_str());
-        return 1;
-    }
-    const std::int32_t written = zk::write_string_file(out.get(), s.kind, s.folder, s.varname, content.data(),
-                                                       static_cast<std::int32_t>(content.size()), s.allow_zero);
+    std::string outfile = s.varname;
+    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("s");
+    if (zk::output_is_input(input, outfile.c_str())) return 1;
+    zk::File out = zk::open_output(outfile.c_str(), "wb");
+    if (!out) return 1;
+    if (!s.allow_zero && std::ranges::find(content, 0) != content.end()) zk::eprint(kZeroWarning);
+    std::fwrite(file.data(), 1, file.size(), out.get());
     if (!zk::close_checked(out)) return zk::fail_output(outfile.c_str());
-    zk::eprint("%d bytes written to %s\n", static_cast<int>(written), outfile.c_str());
+    zk::eprint("%d bytes written to %s\n", static_cast<int>(file.size()), outfile.c_str());
     return 0;
 }
 

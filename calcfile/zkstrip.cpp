@@ -3,7 +3,7 @@
 #include "calcfile.h"
 #include "frame.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 static constexpr const zk::ToolId& kId = zk::tool("zkstrip");
@@ -27,56 +27,29 @@ struct Settings {
     bool quiet = false;
 };
 
-// Copies count bytes from in to out; false when the input ends early or
-// fails. Write failures are left to the check of the closed output.
-bool copy_bytes(std::FILE* in, std::FILE* out, long count)
-{
-    char chunk[1 << 15];
-    while (count > 0) {
-        std::size_t want = static_cast<std::size_t>(std::min<long>(count, sizeof chunk));
-        if (std::fread(chunk, 1, want, in) != want) return false;
-        std::fwrite(chunk, 1, want, out);
-        count -= static_cast<long>(want);
-    }
-    return true;
-}
-
 static int run(const Settings& s)
 {
-    zk::File in = zk::open_file(s.infile, "rb");
-    if (!in) {
-        zk::eprint("ERROR: cannot open inputfile %s\n", s.infile);
-        return 1;
-    }
-    char signature[9] = {};
-    std::fread(signature, 1, 8, in.get());
-    long length = -1;
-    if (!std::ferror(in.get()) && std::fseek(in.get(), 0, SEEK_END) == 0) length = std::ftell(in.get());
-    if (length < 0 || std::fseek(in.get(), static_cast<long>(zk::kCalcImageOffset), SEEK_SET) != 0) {
-        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
-        return 1;
-    }
-    const long image_length = length - static_cast<long>(zk::kCalcHeaderSize);
-    if (image_length < 0) {
-        zk::eprint("ERROR: inputfile %s is too short (%ld bytes, the header needs 88)\n", s.infile, length);
-        return 1;
-    }
-    if (std::strcmp(signature, "**TI89**") != 0 && std::strcmp(signature, "**TI92P*") != 0)
-        zk::eprint("WARNING: neither TI89 nor TI92 inputfile\n");
+    zk::File in = zk::open_input(s.infile);
+    if (!in) return 1;
+    std::uint8_t signature[zk::kCalcSignatureSize];
+    const std::size_t got = std::fread(signature, 1, sizeof signature, in.get());
+    const std::optional<std::int64_t> length = std::ferror(in.get()) ? std::nullopt : zk::file_size(in.get());
+    if (!length) return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
+    const std::optional<zk::CalcRange> image = zk::calc_image_range(*length);
+    if (!image)
+        return zk::fail("ERROR: inputfile %s is too short (%lld bytes, the header needs %zu)\n", s.infile,
+                        static_cast<long long>(*length), zk::kCalcHeaderSize);
+    if (!zk::calc_kind(std::span(signature, got))) zk::eprint("WARNING: neither TI89 nor TI92 inputfile\n");
 
     if (zk::output_is_input(in.get(), s.outfile)) return 1;
-    zk::File out = zk::open_file(s.outfile, "wb");
-    if (!out) {
-        zk::eprint("ERROR: cannot open outputfile %s\n", s.outfile);
-        return 1;
-    }
-    if (!copy_bytes(in.get(), out.get(), image_length)) {
-        zk::eprint("ERROR: cannot read inputfile %s\n", s.infile);
-        return 1;
-    }
+    zk::File out = zk::open_output(s.outfile, "wb");
+    if (!out) return 1;
+    const zk::Copy copied = zk::copy_range(in.get(), image->offset, image->length, out.get());
+    if (copied == zk::Copy::InputEnded || copied == zk::Copy::ReadError)
+        return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
     in.reset();
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
-    if (!s.quiet) std::printf("%ld bytes written to %s\n", image_length, s.outfile);
+    if (copied == zk::Copy::WriteError || !zk::close_checked(out)) return zk::fail_output(s.outfile);
+    if (!s.quiet) std::printf("%lld bytes written to %s\n", static_cast<long long>(image->length), s.outfile);
     return 0;
 }
 

@@ -178,6 +178,15 @@ Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out)
     return c == Copy::InputEnded ? Copy::Ok : c;
 }
 
+Copy copy_rest(std::FILE* in, std::FILE* out)
+{
+    char block[64 * 1024];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, in)) > 0)
+        if (std::fwrite(block, 1, got, out) != got) return Copy::WriteError;
+    return std::ferror(in) ? Copy::ReadError : Copy::Ok;
+}
+
 std::optional<std::int64_t> parse_integer(const char* text, std::int64_t min, std::int64_t max, Overflow overflow)
 {
     while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;

@@ -209,6 +209,10 @@ Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FIL
 // Copies the input from offset start to its end.
 Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out);
 
+// Copies the input from where it stands to its end, without moving it
+// first, so that a pipe or a FIFO is copied as well as a file.
+Copy copy_rest(std::FILE* in, std::FILE* out);
+
 // [os] The kernel's file copy, where the platform has one, so that the
 // bytes never pass through user space: copies up to length bytes of the
 // input from offset start to the output's position. done when it copied

@@ -156,3 +156,20 @@ TEST(ZkBin2StrOutput, UnwritableOutputs)
     EXPECT_EQ(r.err, "96 bytes written to ok.89s\nERROR: cannot write to stdout\n");
     expect_valid_calc_file(dir.read("ok.89s"));
 }
+
+TEST(ZkBin2StrErrors, OutputThatIsTheInputIsRefused)
+{
+    TempDir dir;
+    dir.write("data.bin", "abc");
+    std::filesystem::create_symlink("data.bin", dir.path() / "soft.89s");
+    std::filesystem::create_hard_link(dir.path() / "data.bin", dir.path() / "hard.9xs");
+    for (const auto& [flag, name] : std::vector<std::pair<std::string, std::string>>{{"-s89", "soft"},
+                                                                                     {"-s92", "hard"}}) {
+        RunResult r = run_tool("zkbin2str", {flag, "data.bin", name}, dir);
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(normalized(r.out), kBanner);
+        EXPECT_EQ(r.err, "ERROR: outputfile " + name + (flag == "-s89" ? ".89s" : ".9xs") + " is the inputfile\n");
+    }
+    EXPECT_EQ(dir.read_text("data.bin"), "abc");
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"data.bin", "hard.9xs", "soft.89s"}));
+}

@@ -354,3 +354,23 @@ TEST(FrameSearch, AgreesWithAPlainSearch)
         EXPECT_EQ(search_end(input, token, {1 + rng() % 40, 1 + rng() % 400}), expected) << round;
     }
 }
+
+TEST(FrameFiles, CopyRestFromWhereAPipeStands)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "0123456789", 10), 10);
+    close(fds[1]);
+    zk::File in(fdopen(fds[0], "rb"));
+    std::fgetc(in.get());
+    std::fgetc(in.get());
+    TempDir dir;
+    zk::File out = open_in(dir, "out", "wb");
+    EXPECT_EQ(zk::copy_rest(in.get(), out.get()), zk::Copy::Ok);
+    ASSERT_TRUE(zk::close_checked(out));
+    EXPECT_EQ(dir.read_text("out"), "23456789");
+
+    zk::File d = zk::open_file(dir.path().c_str(), "rb");
+    out = open_in(dir, "out", "wb");
+    EXPECT_EQ(zk::copy_rest(d.get(), out.get()), zk::Copy::ReadError);
+}

@@ -1,8 +1,8 @@
-// The calculator variable file readers on arbitrary bytes, and the string
-// file writer read back through them. The readers must give exactly the
-// bytes at their offsets, a checksum only when every byte it covers was
-// read (and then the plain sum of those bytes), and a written file must be
-// valid and hold its content unchanged.
+// The calculator variable file readers on arbitrary bytes, and the writer
+// read back through them. The view must give exactly the bytes at their
+// offsets and a checksum only when every byte it covers is there (and then
+// the plain sum of those bytes); the stream readers must agree with it; a
+// written file must be valid and hold its data unchanged.
 #include "calcfile.h"
 #include "frame.h"
 
@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -36,7 +37,7 @@ std::string_view field(const std::uint8_t* data, std::size_t at, std::size_t wid
     return f.substr(0, f.find('\0'));
 }
 
-// What calc_checksum must answer for a stream of these bytes and a claimed length.
+// What a checksum must be for these bytes and a claimed length.
 std::optional<std::uint16_t> expected_checksum(const std::uint8_t* data, std::size_t size, std::uint32_t claimed)
 {
     if (claimed <= 88) return 0;
@@ -50,6 +51,7 @@ void check_header(const std::uint8_t* data, const zk::CalcHeader& h)
 {
     require(std::memcmp(h.bytes, data, 88) == 0);
     require(h.signature() == std::string_view(reinterpret_cast<const char*>(data), 8));
+    require(h.is_ti() == (std::memcmp(data, "**TI", 4) == 0));
     require(h.folder() == field(data, 10, 8));
     require(h.desc() == field(data, 18, 40));
     require(h.varname() == field(data, 64, 8));
@@ -62,32 +64,45 @@ void check_trailer(const std::uint8_t* data, std::size_t size, const zk::CalcTra
     require(t.filetype == data[size - 3]);
     require(t.checksum_low == data[size - 2] && t.checksum_high == data[size - 1]);
     require(t.stored_checksum == (data[size - 2] | data[size - 1] << 8));
-    require(t.file_length == static_cast<long>(size));
+    require(t.file_length == static_cast<std::int64_t>(size));
+    require(t.has_extension == (size >= 7));
+    if (t.has_extension) require(std::memcmp(t.extension.data(), data + size - 7, 3) == 0);
 }
 
-// The readers in the order the tools call them, then the checksum for
-// several claimed lengths on streams left where those reads left them.
+// The view over the bytes, then the stream readers in the order the tools
+// call them, with the checksum for several claimed lengths on streams left
+// where those reads left them.
 void check_readers(const std::uint8_t* data, std::size_t size)
 {
-    zk::File f(memory_file(data, size));
-    zk::CalcHeader h;
-    const bool have_header = zk::read_calc_header(f.get(), h);
-    require(have_header == (size >= 88));
-    if (have_header) check_header(data, h);
+    const zk::CalcView view{std::span(data, size)};
+    const std::optional<zk::CalcHeader> h = view.header();
+    require(h.has_value() == (size >= 88));
+    if (h) check_header(data, *h);
+    const std::optional<zk::CalcTrailer> t = view.trailer();
+    require(t.has_value() == (size >= 3));
+    if (t) check_trailer(data, size, *t);
+    require(zk::calc_image_range(static_cast<std::int64_t>(size)).has_value() == (size >= 88));
+    require(zk::calc_kind(std::span(data, size)).has_value() ==
+            (size >= 8 && (std::memcmp(data, "**TI89**", 8) == 0 || std::memcmp(data, "**TI92P*", 8) == 0)));
 
-    zk::CalcTrailer t;
-    const bool have_trailer = zk::read_calc_trailer(f.get(), t);
-    require(have_trailer == (size >= 3));
-    if (have_trailer) check_trailer(data, size, t);
+    zk::File f(memory_file(data, size));
+    zk::CalcHeader read_h;
+    require(zk::read_calc_header(f.get(), read_h) == h.has_value());
+    if (h) require(std::memcmp(read_h.bytes, h->bytes, 88) == 0);
+    zk::CalcTrailer read_t;
+    require(zk::read_calc_trailer(f.get(), read_t) == t.has_value());
+    if (t) check_trailer(data, size, read_t);
 
     std::uint32_t claims[] = {static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(size + 2),
-                              static_cast<std::uint32_t>(size + 3), have_header ? h.size() : 0,
+                              static_cast<std::uint32_t>(size + 3), h ? h->size() : 0,
                               size >= 2 ? static_cast<std::uint32_t>(data[0] | data[1] << 8) : 89u};
     for (std::uint32_t claimed : claims) {
-        require(zk::calc_checksum(f.get(), claimed) == expected_checksum(data, size, claimed));
+        const std::optional<std::uint16_t> expected = expected_checksum(data, size, claimed);
+        require(view.checksum(claimed) == expected);
+        require(zk::calc_checksum(f.get(), claimed) == expected);
         zk::File fresh(memory_file(data, size));
         if (size) std::fgetc(fresh.get());  // not at the start, as after a failed read
-        require(zk::calc_checksum(fresh.get(), claimed) == expected_checksum(data, size, claimed));
+        require(zk::calc_checksum(fresh.get(), claimed) == expected);
     }
 }
 
@@ -101,72 +116,68 @@ std::string take_name(const std::uint8_t*& data, std::size_t& size, unsigned len
     return s;
 }
 
-struct MemoryOutput {
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* f = open_memstream(&buf, &len);
-    ~MemoryOutput()
-    {
-        if (f) std::fclose(f);
-        std::free(buf);
-    }
-    void close()
-    {
-        std::fclose(f);
-        f = nullptr;
-    }
-};
+// A written file read back through the view: header fields, trailer and
+// checksum, and the data unchanged.
+void check_file(const zk::Buffer& out, const zk::CalcVariable& var, std::span<const std::uint8_t> data)
+{
+    const zk::CalcView view{std::span(out.data(), out.size())};
+    require(out.size() == data.size() + 91);
+    const std::optional<zk::CalcHeader> h = view.header();
+    require(h && h->signature() == zk::calc_signature(var.kind));
+    require(h->folder() == field(reinterpret_cast<const std::uint8_t*>(var.folder.data()), 0,
+                                 std::min<std::size_t>(var.folder.size(), 8)));
+    require(h->varname() == field(reinterpret_cast<const std::uint8_t*>(var.name.data()), 0,
+                                  std::min<std::size_t>(var.name.size(), 8)));
+    require(h->desc().empty());
+    require(h->bytes[72] == var.type_id);
+    require(h->size() == out.size());
+    require(h->datasize() == static_cast<std::uint16_t>(data.size() + 1));
+    const std::optional<zk::CalcTrailer> t = view.trailer();
+    require(t && t->filetype == var.tag);
+    require(view.checksum(h->size()) == t->stored_checksum);
+    require(expected_checksum(out.data(), out.size(), h->size()) == t->stored_checksum);
+    require(std::memcmp(out.data() + 88, data.data(), data.size()) == 0);
+}
 
-// Control bytes: flags (calculator, folder given, zero warning allowed),
-// the lengths of the folder and variable names; then the names, then the
-// string's content.
+// Control bytes: flags (calculator, string or any type), the lengths of
+// the folder and variable names, a type identifier and a tag; then the
+// names, then the content.
 void check_written(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 3) return;
+    if (size < 5) return;
     const unsigned flags = data[0], folder_len = data[1], name_len = data[2];
-    data += 3;
-    size -= 3;
+    const std::uint8_t type_id = data[3], tag = data[4];
+    data += 5;
+    size -= 5;
     const zk::CalcKind kind = flags & 1 ? zk::CalcKind::Ti92Plus : zk::CalcKind::Ti89;
     const std::string folder = take_name(data, size, folder_len);
     const std::string name = take_name(data, size, name_len);
-    const std::int32_t length = static_cast<std::int32_t>(std::min<std::size_t>(size, zk::kCalcMaxStringLength));
-    const char* folder_arg = flags & 2 ? folder.c_str() : nullptr;
+    const std::span<const std::uint8_t> content(data, std::min<std::size_t>(size, zk::kCalcMaxStringLength));
 
-    MemoryOutput out;
-    const std::int32_t total = zk::write_string_file(out.f, kind, folder_arg, name.c_str(), data, length, flags & 4);
-    out.close();
-    require(total == length + 93);
-    require(out.len == static_cast<std::size_t>(total));
-    const auto* file = reinterpret_cast<const std::uint8_t*>(out.buf);
+    zk::Buffer out;
+    if (flags & 2) {
+        require(zk::build_string_file(kind, folder, name, content, out) == zk::CalcBuild::Ok);
+        std::string data_bytes(1, '\0');
+        data_bytes.append(reinterpret_cast<const char*>(content.data()), content.size());
+        data_bytes.push_back('\0');
+        const std::span<const std::uint8_t> expected(reinterpret_cast<const std::uint8_t*>(data_bytes.data()),
+                                                     data_bytes.size());
+        check_file(out, {kind, folder, name, zk::kCalcTypeIdString, {}, zk::kCalcTagString}, expected);
+        return;
+    }
+    // The content cut in two pieces at a place the input chooses.
+    const std::size_t cut = content.empty() ? 0 : flags % content.size();
+    const std::span<const std::uint8_t> pieces[] = {content.first(cut), content.subspan(cut)};
+    const zk::CalcVariable var{kind, folder, name, type_id, pieces, tag};
+    require(zk::build_calc_file(var, out) == zk::CalcBuild::Ok);
+    check_file(out, var, content);
 
-    zk::File in(memory_file(file, out.len));
-    zk::CalcHeader h;
-    require(zk::read_calc_header(in.get(), h));
-    require(h.signature() == zk::calc_signature(kind));
-    const std::string_view c_folder = folder_arg ? std::string_view(folder.c_str()) : "main";
-    require(h.folder() == c_folder.substr(0, 8));
-    require(h.varname() == std::string_view(name.c_str()).substr(0, 8));
-    require(h.desc().empty());
-    require(h.size() == static_cast<std::uint32_t>(total));
-    require(h.datasize() == length + 3);
-
-    zk::CalcTrailer t;
-    require(zk::read_calc_trailer(in.get(), t));
-    require(t.filetype == zk::kCalcTagString);
-    require(t.file_length == total);
-    std::optional<std::uint16_t> sum = zk::calc_checksum(in.get(), h.size());
-    require(sum && *sum == t.stored_checksum && sum == expected_checksum(file, out.len, h.size()));
-
-    require(file[88] == 0 && file[total - 4] == 0);
-    require(std::memcmp(file + 89, data, static_cast<std::size_t>(length)) == 0);
-
-    // Lengths the data size word cannot hold write nothing.
-    const std::int32_t bad = flags & 8 ? -1 - static_cast<std::int32_t>(name_len)
-                                       : zk::kCalcMaxStringLength + 1 + static_cast<std::int32_t>(name_len);
-    MemoryOutput refused;
-    require(zk::write_string_file(refused.f, kind, folder_arg, name.c_str(), data, bad, true) == -1);
-    refused.close();
-    require(refused.len == 0);
+    // Data the data size word cannot count with its tag write nothing.
+    static const std::vector<std::uint8_t> most(zk::kCalcMaxDataSize, 0);
+    const std::span<const std::uint8_t> over[] = {content.first(std::min<std::size_t>(content.size(), 1)),
+                                                  std::span(most).subspan(content.empty() ? 0 : 1)};
+    require(zk::build_calc_file({kind, folder, name, type_id, over, tag}, out) == zk::CalcBuild::TooLong);
+    require(out.size() == 0);
 }
 
 }  // namespace
