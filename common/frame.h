@@ -28,6 +28,7 @@ inline constexpr ToolId kTools[] = {
     {"zksplit", "ZKSplit", "1.7", BannerKind::AtEntry},
     {"zkunpack", "ZKUnpack", "1.8", BannerKind::AtEntry},
     {"zkunarchive", "ZKUnArchive", "1.3", BannerKind::AtEntry},
+    {"zkpack", "ZKPack", "1.0", BannerKind::QuietCapable},
     {"zkbin2hex", "ZKBin2Hex", "1.10", BannerKind::QuietCapable},
     {"zkhex2bin", "ZKHex2Bin", "1.3", BannerKind::QuietCapable},
     {"zkextract", "ZKExtract", "1.8", BannerKind::QuietCapable},
