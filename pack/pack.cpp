@@ -47,31 +47,34 @@ struct Matches {
     std::vector<std::uint16_t> run_len;
 };
 
-// One binary search tree per 2-byte prefix, ordered by the suffixes that
-// follow and with newer positions nearer the root: the search for a new
-// suffix passes, for every length, the nearest earlier position that
-// matches that long, and the new position then becomes the root. Suffixes
-// are compared over at most kMaxCopyLen bytes; of two that are equal so far
-// the older leaves the tree. A search deeper than max_depth cuts off the
-// older positions below it.
+// Binary search trees of the suffixes, ordered by their bytes and with
+// newer positions nearer the root: the search for a new suffix passes, for
+// every length, the nearest earlier position that matches that long, and
+// the new position then becomes the root. Suffixes are compared over at
+// most kMaxCopyLen bytes; of two that are equal so far the older leaves the
+// tree. A search deeper than max_depth cuts off the older positions below
+// it. The trees are chosen by a hash of the first two bytes, into as many
+// trees as the input has bytes (one per 2-byte prefix for the largest).
 static void find_copies(const std::uint8_t* data, std::size_t n, unsigned max_depth, Matches& m)
 {
     m.first.assign(n + 1, 0);
     m.pairs.clear();
     m.pairs.reserve(n * 4);
-    std::vector<std::int32_t> head(1 << 16, -1);
+    const unsigned tree_bits = static_cast<unsigned>(std::bit_width(std::clamp<std::size_t>(n, 256, 65535)));
+    std::vector<std::int32_t> head(std::size_t{1} << tree_bits, -1);
     std::vector<std::int32_t> smaller(n), larger(n);
     for (std::size_t i = 0; i < n; ++i) {
         m.first[i] = static_cast<std::uint32_t>(m.pairs.size());
         if (i + 2 > n) continue;
-        const unsigned key = data[i] << 8 | data[i + 1];
+        // An odd factor mixes the prefix and keeps all 16 bits distinct.
+        const unsigned key = ((data[i] << 8 | data[i + 1]) * 40503u & 0xFFFF) >> (16 - tree_bits);
         std::int32_t cur = head[key];
         head[key] = static_cast<std::int32_t>(i);
         const unsigned limit = static_cast<unsigned>(std::min<std::size_t>(kMaxCopyLen, n - i));
         const std::uint8_t* const here = data + i;
         std::int32_t* smaller_link = &smaller[i];
         std::int32_t* larger_link = &larger[i];
-        unsigned smaller_len = 2, larger_len = 2;
+        unsigned smaller_len = 0, larger_len = 0;
         unsigned best = 1;
         for (unsigned depth = 0;; ++depth) {
             if (cur < 0 || depth == max_depth) {
@@ -525,12 +528,13 @@ static void write_stream(const std::uint8_t* data, std::size_t n, const Coding& 
 
 static std::vector<std::uint8_t> fit_run_table(const std::array<std::uint32_t, 256>& runs, unsigned G)
 {
-    std::array<std::uint16_t, 256> order;
-    for (unsigned b = 0; b < 256; ++b) order[b] = static_cast<std::uint16_t>(b);
+    std::vector<std::uint8_t> order;
+    for (unsigned b = 0; b < 256; ++b)
+        if (runs[b] > 0) order.push_back(static_cast<std::uint8_t>(b));
     std::stable_sort(order.begin(), order.end(), [&](unsigned a, unsigned b) { return runs[a] > runs[b]; });
     std::int64_t gain = 0, best_gain = 0;  // bits saved less the table's bytes
     unsigned best_size = 0;
-    for (unsigned t = 1; t <= kRunTableMax && runs[order[t - 1]] > 0; ++t) {
+    for (unsigned t = 1; t <= kRunTableMax && t <= order.size(); ++t) {
         const unsigned b = order[t - 1];
         const int direct = static_cast<int>(gamma_bits(kDirectRunByte + (b >> 3), G)) + 3;
         const int indexed = static_cast<int>(gamma_bits(t, G));
@@ -540,7 +544,8 @@ static std::vector<std::uint8_t> fit_run_table(const std::array<std::uint32_t, 2
             best_size = t;
         }
     }
-    return std::vector<std::uint8_t>(order.begin(), order.begin() + best_size);
+    order.resize(best_size);
+    return order;
 }
 
 static std::array<std::uint32_t, 256> runs_in_data(const std::uint8_t* data, std::size_t n)
