@@ -19,7 +19,8 @@ constexpr unsigned kMinDeltaLen = 5;
 constexpr unsigned kNearReach = 256;     // distances of short and delta copies
 constexpr unsigned kRunTableMax = 31;    // run table entries a run can name
 constexpr unsigned kDirectRunByte = 32;  // first gamma value that codes a run byte directly
-constexpr unsigned kMinGamma = 5, kMaxGamma = 7, kMaxEscapeBits = 8, kMaxExtraBits = 4;
+constexpr unsigned kMinGamma = kPackMinGammaLimit, kMaxGamma = kPackMaxGammaLimit;
+constexpr unsigned kMaxEscapeBits = kPackMaxEscapeBits, kMaxExtraBits = kPackMaxExtraOffsetBits;
 
 constexpr std::uint16_t kUnreachable = 0xFFFF;
 

@@ -25,6 +25,11 @@ namespace zk {
 inline constexpr std::size_t kPackMaxOrigSize = 65535;
 inline constexpr std::size_t kPackMaxStreamSize = 65535;
 
+// The ranges of the parameters a stream's header can hold.
+inline constexpr int kPackMaxEscapeBits = 8;                         // E
+inline constexpr int kPackMinGammaLimit = 5, kPackMaxGammaLimit = 7;  // G
+inline constexpr int kPackMaxExtraOffsetBits = 4;                    // X
+
 enum class PackEffort {
     Normal,  // a parameter search that ends when it stops paying
     Best,    // a wider search and more escape codes as parse states; slower

@@ -128,9 +128,9 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
         int zk::PackOptions::*field;
     };
     static constexpr Parameter kParameters[] = {
-        {"-E", 0, 8, &zk::PackOptions::escape_bits},
-        {"-G", 5, 7, &zk::PackOptions::gamma_limit},
-        {"-X", 0, 4, &zk::PackOptions::extra_offset_bits},
+        {"-E", 0, zk::kPackMaxEscapeBits, &zk::PackOptions::escape_bits},
+        {"-G", zk::kPackMinGammaLimit, zk::kPackMaxGammaLimit, &zk::PackOptions::gamma_limit},
+        {"-X", 0, zk::kPackMaxExtraOffsetBits, &zk::PackOptions::extra_offset_bits},
     };
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
