@@ -36,6 +36,7 @@ inline constexpr ToolId kTools[] = {
     {"zksplit", "ZKSplit", "1.7", false},
     {"zkunpack", "ZKUnpack", "1.8", false},
     {"zkunarchive", "ZKUnArchive", "1.3", false},
+    {"zkpack", "ZKPack", "1.0", true},
     {"zkbin2hex", "ZKBin2Hex", "1.10", true},
     {"zkhex2bin", "ZKHex2Bin", "1.3", true},
     {"zkextract", "ZKExtract", "1.8", true},

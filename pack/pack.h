@@ -1,0 +1,67 @@
+// Encoder of the packed stream format, the mirror of unpack.h.
+//
+// pack_stream turns 0 to 65535 bytes into one complete stream: the 16-byte
+// header (orig_size, "ZP", csize equal to the stream's length, the initial
+// escape code, E, G + 1, 2^G, X and the run table size; bytes 7, 8, 13 and
+// 14 are zero), the run table, and the bit stream of tokens closed by an end
+// marker. For the parameters it is given it writes the token sequence of
+// least total size; the parameters it is not given (escape width E, gamma
+// limit G, extra distance bits X) it chooses per input, together with the
+// initial escape code and the run table.
+//
+// The same input and options give the same bytes on every machine: every
+// decision is taken on integer bit counts. The encoder prints nothing, does
+// no I/O and keeps no state between calls. Its working memory is about
+// 2^E + 40 bytes per input byte for the largest E it tries: 20 MB for
+// 65535 bytes of random data, which E = 8 packs best.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace zk {
+
+inline constexpr std::size_t kPackMaxOrigSize = 65535;
+inline constexpr std::size_t kPackMaxStreamSize = 65535;
+
+// The ranges of the parameters a stream's header can hold.
+inline constexpr int kPackMaxEscapeBits = 8;                         // E
+inline constexpr int kPackMinGammaLimit = 5, kPackMaxGammaLimit = 7;  // G
+inline constexpr int kPackMaxExtraOffsetBits = 4;                    // X
+
+enum class PackEffort {
+    Normal,  // a parameter search that ends when it stops paying
+    Best,    // a wider search and more escape codes as parse states; slower
+};
+
+// A parameter given a value is used as it is; -1 leaves it to the encoder.
+struct PackOptions {
+    int escape_bits = -1;        // E, 0 to 8
+    int gamma_limit = -1;        // G, 5 to 7
+    int extra_offset_bits = -1;  // X, 0 to 4
+    PackEffort effort = PackEffort::Normal;
+};
+
+// The parameters a stream was written with.
+struct PackChoice {
+    unsigned escape_bits = 0;
+    unsigned escape_code = 0;
+    unsigned gamma_limit = 0;
+    unsigned extra_offset_bits = 0;
+    unsigned run_table_size = 0;
+};
+
+enum class PackResult {
+    Ok,
+    InputTooLong,   // more than kPackMaxOrigSize bytes
+    StreamTooLong,  // the stream would exceed kPackMaxStreamSize bytes
+    BadOption,      // a fixed parameter outside its range
+};
+
+// Packs size bytes at data into stream (replacing its contents). On any
+// result other than Ok, stream is left empty and choice untouched.
+PackResult pack_stream(const std::uint8_t* data, std::size_t size, const PackOptions& options,
+                       std::vector<std::uint8_t>& stream, PackChoice* choice = nullptr);
+
+}  // namespace zk

@@ -1,0 +1,176 @@
+// zkpack: packs one file of at most 65535 bytes into a packed stream, raw or
+// written as the hex text that zkunpack reads with -hti.
+#include "frame.h"
+#include "pack.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+static constexpr const zk::ToolId& kId = zk::tool("zkpack");
+
+static constexpr const char kUsage[] =
+    "Usage: zkpack [-<flags>] <infile> <outfile>\n"
+    "       -quiet    don't output standard messages\n"
+    "       -hto      generate hex-text output\n"
+    "       -best     search longer for a smaller stream\n"
+    "       -E <n>    use n escape bits (0..8)\n"
+    "       -G <n>    use gamma limit n (5..7)\n"
+    "       -X <n>    use n extra offset bits (0..4)\n"
+    "       parameters not given are chosen for each input\n";
+
+struct Settings {
+    const char* infile = nullptr;
+    const char* outfile = nullptr;
+    bool quiet = false;
+    bool hex_out = false;
+    zk::PackOptions pack;
+};
+
+// "0x%02x" per byte, comma-separated, a line feed after every index that is
+// a non-zero multiple of 10: the text zkunpack -hto writes.
+static void write_hex_text(std::FILE* out, const std::vector<std::uint8_t>& bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(bytes.size() * 6);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        text += "0x";
+        text += kDigits[bytes[i] >> 4];
+        text += kDigits[bytes[i] & 15];
+        if (i + 1 < bytes.size()) text += ',';
+        if (i != 0 && i % 10 == 0) text += '\n';
+    }
+    std::fwrite(text.data(), 1, text.size(), out);
+}
+
+enum class ReadResult { Ok, TooLong, ReadError };
+
+// Reads the whole input, but never more than one byte past the limit.
+static ReadResult read_input(std::FILE* f, std::vector<std::uint8_t>& data)
+{
+    data.resize(zk::kPackMaxOrigSize + 1);
+    const std::size_t got = std::fread(data.data(), 1, data.size(), f);
+    data.resize(got);
+    if (std::ferror(f)) return ReadResult::ReadError;
+    return got > zk::kPackMaxOrigSize ? ReadResult::TooLong : ReadResult::Ok;
+}
+
+static int run(const Settings& s)
+{
+    std::vector<std::uint8_t> input;
+    {
+        zk::File in = zk::open_file(s.infile, "rb");
+        if (!in) {
+            std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
+            return 1;
+        }
+        if (zk::output_is_input(in.get(), s.outfile)) return 1;
+        switch (read_input(in.get(), input)) {
+        case ReadResult::Ok:
+            break;
+        case ReadResult::TooLong:
+            std::fprintf(stderr, "ERROR: inputfile %s is too long (more than %zu bytes)\n", s.infile,
+                         zk::kPackMaxOrigSize);
+            return 1;
+        case ReadResult::ReadError:
+            std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
+            return 1;
+        }
+    }
+
+    std::vector<std::uint8_t> stream;
+    zk::PackChoice choice;
+    if (zk::pack_stream(input.data(), input.size(), s.pack, stream, &choice) != zk::PackResult::Ok) {
+        // The options were checked by the scan, so only the stream's length remains.
+        std::fprintf(stderr, "ERROR: packed stream of %s would be longer than %zu bytes\n", s.infile,
+                     zk::kPackMaxStreamSize);
+        return 1;
+    }
+
+    zk::File out = zk::open_file(s.outfile, "wb");
+    if (!out) {
+        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
+        return 1;
+    }
+    if (s.hex_out)
+        write_hex_text(out.get(), stream);
+    else
+        std::fwrite(stream.data(), 1, stream.size(), out.get());
+    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+    if (!s.quiet)
+        std::printf("%zu bytes packed into %zu bytes (E=%u G=%u X=%u, %u run table entries)\n", input.size(),
+                    stream.size(), choice.escape_bits, choice.gamma_limit, choice.extra_offset_bits,
+                    choice.run_table_size);
+    return 0;
+}
+
+enum class Scan { Ok, Usage, Refused };
+
+// The value of -E, -G or -X: decimal digits only, within lo..hi.
+static bool read_parameter(const char* text, int lo, int hi, int& value)
+{
+    int v = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9' && v <= hi; ++p) v = v * 10 + (*p - '0');
+    if (p == text || *p != '\0' || v < lo || v > hi) return false;
+    value = v;
+    return true;
+}
+
+static Scan scan_arguments(int argc, char** argv, Settings& s)
+{
+    struct Parameter {
+        const char* flag;
+        int lo, hi;
+        int zk::PackOptions::*field;
+    };
+    static constexpr Parameter kParameters[] = {
+        {"-E", 0, zk::kPackMaxEscapeBits, &zk::PackOptions::escape_bits},
+        {"-G", zk::kPackMinGammaLimit, zk::kPackMaxGammaLimit, &zk::PackOptions::gamma_limit},
+        {"-X", 0, zk::kPackMaxExtraOffsetBits, &zk::PackOptions::extra_offset_bits},
+    };
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const Parameter* parameter = nullptr;
+        for (const Parameter& p : kParameters)
+            if (std::strcmp(arg, p.flag) == 0) parameter = &p;
+        if (parameter) {
+            if (++i == argc) return Scan::Usage;
+            if (!read_parameter(argv[i], parameter->lo, parameter->hi, s.pack.*parameter->field)) {
+                std::fprintf(stderr, "ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", argv[i],
+                             parameter->flag, parameter->lo, parameter->hi);
+                return Scan::Refused;
+            }
+        } else if (std::strcmp(arg, "-quiet") == 0) {
+            s.quiet = true;
+        } else if (std::strcmp(arg, "-hto") == 0) {
+            s.hex_out = true;
+        } else if (std::strcmp(arg, "-best") == 0) {
+            s.pack.effort = zk::PackEffort::Best;
+        } else if (arg[0] == '-' && arg[1] != '\0') {
+            std::fprintf(stderr, "ERROR: invalid option %s\n", arg);
+            return Scan::Refused;
+        } else if (!s.infile) {
+            s.infile = arg;
+        } else if (!s.outfile) {
+            s.outfile = arg;
+        } else {
+            return Scan::Usage;
+        }
+    }
+    return s.infile && s.outfile ? Scan::Ok : Scan::Usage;
+}
+
+int main(int argc, char** argv)
+{
+    zk::start(kId, kUsage, argc, argv);
+    Settings s;
+    const Scan scan = scan_arguments(argc, argv, s);
+    if (scan == Scan::Usage) zk::print_usage(kId, kUsage);
+    if (scan != Scan::Ok) return zk::finish(1);
+    if (!s.quiet) zk::print_banner(kId);
+    return zk::finish(run(s));
+}
