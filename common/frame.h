@@ -260,3 +260,15 @@ private:
 };
 
 }  // namespace zk
+
+// ---------------------------------------------------------------------------
+// Path names (added for zksplit's piece names)
+
+namespace zk {
+
+// [os] The characters that end a directory part of a path name: "/" on
+// POSIX systems; "/", "\\" and ":" (a drive) on Windows. The file name is
+// what follows the last of them.
+std::string_view path_separators();
+
+}  // namespace zk

@@ -100,3 +100,13 @@ bool truncate_file(std::FILE* stream, std::int64_t size)
 }
 
 }  // namespace zk
+
+// Added for zksplit's piece names.
+namespace zk {
+
+std::string_view path_separators()
+{
+    return "/\\:";
+}
+
+}  // namespace zk

@@ -280,3 +280,11 @@ TEST(FrameTools, ClosedStandardInputIsNotAnEmptyFile)
     EXPECT_EQ(r.err, "ERROR: cannot read inputfile -\n");
     EXPECT_FALSE(dir.exists("out.bin"));
 }
+
+// ---------------------------------------------------------------------------
+// Path names (added for zksplit's piece names)
+
+TEST(FramePaths, OnlyTheSlashEndsADirectoryHere)
+{
+    EXPECT_EQ(zk::path_separators(), "/");
+}
