@@ -76,114 +76,123 @@ using Texts = std::vector<std::string>;
 
 // ---------------------------------------------------------------------------
 
-TEST(SplitOffsets, MalformedListsStopAtTheirFirstFault)
+TEST(SplitOffsets, FaultsEndTheList)
 {
-    struct Case {
-        std::string text;
-        split::OffsetError error;
-        std::size_t at;  // the index of the faulty offset
-    };
-    using E = split::OffsetError;
-    for (const Case& c : std::vector<Case>{{"3 x 5", E::NotANumber, 1},
-                                           {"3 5x", E::NotANumber, 2},
-                                           {"3\n4\n-", E::NotANumber, 2},
-                                           {"0x10", E::Zero, 0},
-                                           {"2147483648", E::NotANumber, 0},
-                                           {"1 4294967298", E::NotANumber, 1},
-                                           {"5 3", E::NotAscending, 1},
-                                           {"5 0", E::NotAscending, 1},
-                                           {"5-3", E::NotAscending, 1},
-                                           {"0 5", E::Zero, 0},
-                                           {"-3 0", E::Zero, 1},
-                                           {"4 4 3", E::NotAscending, 2},
-                                           {"5 99999999999999999999\n", E::NotANumber, 1}}) {
-        for (std::size_t block : {1, 2, 4096}) {
-            const split::OffsetList list = offsets_of(c.text, block);
-            EXPECT_EQ(list.error, c.error) << c.text;
-            EXPECT_EQ(list.values.size(), c.at) << c.text;
+    // Malformed lists stop at their first fault.
+    {
+        struct Case {
+            std::string text;
+            split::OffsetError error;
+            std::size_t at;  // the index of the faulty offset
+        };
+        using E = split::OffsetError;
+        for (const Case& c : std::vector<Case>{{"3 x 5", E::NotANumber, 1},
+                                               {"3 5x", E::NotANumber, 2},
+                                               {"3\n4\n-", E::NotANumber, 2},
+                                               {"0x10", E::Zero, 0},
+                                               {"2147483648", E::NotANumber, 0},
+                                               {"1 4294967298", E::NotANumber, 1},
+                                               {"5 3", E::NotAscending, 1},
+                                               {"5 0", E::NotAscending, 1},
+                                               {"5-3", E::NotAscending, 1},
+                                               {"0 5", E::Zero, 0},
+                                               {"-3 0", E::Zero, 1},
+                                               {"4 4 3", E::NotAscending, 2},
+                                               {"5 99999999999999999999\n", E::NotANumber, 1}}) {
+            for (std::size_t block : {1, 2, 4096}) {
+                const split::OffsetList list = offsets_of(c.text, block);
+                EXPECT_EQ(list.error, c.error) << c.text;
+                EXPECT_EQ(list.values.size(), c.at) << c.text;
+            }
         }
     }
-}
 
-TEST(SplitOffsets, SignsSeparatorsAndTheBoundsOf32Bits)
-{
-    for (std::size_t block : {1, 3, 4096}) {
-        split::OffsetList list = offsets_of("\t+02\r\n\n  005 5\v7\f", block);
-        EXPECT_EQ(list.error, split::OffsetError::None);
-        EXPECT_EQ(list.values, (Values{2, 5, 5, 7}));
-        list = offsets_of("-2147483648 -5 2147483647", block);
-        EXPECT_EQ(list.error, split::OffsetError::None);
-        EXPECT_EQ(list.values, (Values{INT32_MIN, -5, INT32_MAX}));
+    // A read error is a token that is not a number.
+    {
+        EXPECT_EQ(offsets_of("", 1, true).error, split::OffsetError::NotANumber);
+        // The number under way counts first, and may fail by itself.
+        split::OffsetList list = offsets_of("3 4", 1, true);
+        EXPECT_EQ(list.values, (Values{3, 4}));
+        EXPECT_EQ(list.error, split::OffsetError::NotANumber);
+        EXPECT_EQ(offsets_of("-3 0", 1, true).error, split::OffsetError::Zero);
     }
-    EXPECT_TRUE(offsets_of("").values.empty());
-    EXPECT_EQ(offsets_of(" \n\t\r\n  ").error, split::OffsetError::None);
 }
 
-TEST(SplitOffsets, AReadErrorIsATokenThatIsNotANumber)
+TEST(SplitOffsets, ValuesAndTheirLimit)
 {
-    EXPECT_EQ(offsets_of("", 1, true).error, split::OffsetError::NotANumber);
-    // The number under way counts first, and may fail by itself.
-    split::OffsetList list = offsets_of("3 4", 1, true);
-    EXPECT_EQ(list.values, (Values{3, 4}));
-    EXPECT_EQ(list.error, split::OffsetError::NotANumber);
-    EXPECT_EQ(offsets_of("-3 0", 1, true).error, split::OffsetError::Zero);
-}
+    // Signs, separators and the bounds of 32 bits.
+    {
+        for (std::size_t block : {1, 3, 4096}) {
+            split::OffsetList list = offsets_of("\t+02\r\n\n  005 5\v7\f", block);
+            EXPECT_EQ(list.error, split::OffsetError::None);
+            EXPECT_EQ(list.values, (Values{2, 5, 5, 7}));
+            list = offsets_of("-2147483648 -5 2147483647", block);
+            EXPECT_EQ(list.error, split::OffsetError::None);
+            EXPECT_EQ(list.values, (Values{INT32_MIN, -5, INT32_MAX}));
+        }
+        EXPECT_TRUE(offsets_of("").values.empty());
+        EXPECT_EQ(offsets_of(" \n\t\r\n  ").error, split::OffsetError::None);
+    }
 
-TEST(SplitOffsets, ReadingStopsAfterTheNineHundredNinetyNinth)
-{
-    std::string text;
-    for (int i = 1; i <= 999; ++i) text += std::to_string(i) + "\n";
-    // The rest is never looked at, so neither the bad order nor the word matters.
-    split::OffsetParser parser;
-    EXPECT_FALSE(parser.feed(text + "5 junk"));
-    split::OffsetList list = parser.finish(true);
-    EXPECT_EQ(list.error, split::OffsetError::None);
-    EXPECT_TRUE(list.dropped_rest);
-    EXPECT_EQ(list.values.size(), 999u);
-    EXPECT_EQ(list.values.back(), 999);
+    // Reading stops after the 999th.
+    {
+        std::string text;
+        for (int i = 1; i <= 999; ++i) text += std::to_string(i) + "\n";
+        // The rest is never looked at, so neither the bad order nor the word matters.
+        split::OffsetParser parser;
+        EXPECT_FALSE(parser.feed(text + "5 junk"));
+        split::OffsetList list = parser.finish(true);
+        EXPECT_EQ(list.error, split::OffsetError::None);
+        EXPECT_TRUE(list.dropped_rest);
+        EXPECT_EQ(list.values.size(), 999u);
+        EXPECT_EQ(list.values.back(), 999);
 
-    // The 999th number ends with the file too, or with what follows it.
-    EXPECT_TRUE(offsets_of(text.substr(0, text.size() - 1)).dropped_rest);
-    EXPECT_EQ(offsets_of(text.substr(0, text.size() - 1) + "9").values.back(), 9999);
+        // The 999th number ends with the file too, or with what follows it.
+        EXPECT_TRUE(offsets_of(text.substr(0, text.size() - 1)).dropped_rest);
+        EXPECT_EQ(offsets_of(text.substr(0, text.size() - 1) + "9").values.back(), 9999);
 
-    list = offsets_of(text.substr(0, text.find("999\n")));
-    EXPECT_FALSE(list.dropped_rest);
-    EXPECT_EQ(list.values.size(), 998u);
+        list = offsets_of(text.substr(0, text.find("999\n")));
+        EXPECT_FALSE(list.dropped_rest);
+        EXPECT_EQ(list.values.size(), 998u);
+    }
 }
 
 // ---------------------------------------------------------------------------
 
-TEST(SplitNames, TheFileNameIsSplitAtItsFirstDot)
+TEST(SplitNames, PieceNames)
 {
-    struct Case {
-        std::string input, prefix, extension, piece1;
-    };
-    for (const Case& c : std::vector<Case>{{"data", "data", "", "datap001"},
-                                           {".profile", "", ".profile", "p001.profile"},
-                                           {"a.b.c", "a", ".b.c", "ap001.b.c"},
-                                           {"./sub/lf.txt", "./sub/lf", ".txt", "./sub/lfp001.txt"},
-                                           {"sub.dir/in", "sub.dir/in", "", "sub.dir/inp001"},
-                                           {"build.d/x.y.z", "build.d/x", ".y.z", "build.d/xp001.y.z"},
-                                           {"dir/.hidden", "dir/", ".hidden", "dir/p001.hidden"},
-                                           {"a\\b.c:d.e", "a\\b", ".c:d.e", "a\\bp001.c:d.e"}}) {
-        const split::PieceNames names = split::piece_names_of(c.input, "/");
-        EXPECT_EQ(names.prefix, c.prefix) << c.input;
-        EXPECT_EQ(names.extension, c.extension) << c.input;
-        EXPECT_EQ(split::piece_name(names, 1), c.piece1) << c.input;
+    // The file name is split at its first dot.
+    {
+        struct Case {
+            std::string input, prefix, extension, piece1;
+        };
+        for (const Case& c : std::vector<Case>{{"data", "data", "", "datap001"},
+                                               {".profile", "", ".profile", "p001.profile"},
+                                               {"a.b.c", "a", ".b.c", "ap001.b.c"},
+                                               {"./sub/lf.txt", "./sub/lf", ".txt", "./sub/lfp001.txt"},
+                                               {"sub.dir/in", "sub.dir/in", "", "sub.dir/inp001"},
+                                               {"build.d/x.y.z", "build.d/x", ".y.z", "build.d/xp001.y.z"},
+                                               {"dir/.hidden", "dir/", ".hidden", "dir/p001.hidden"},
+                                               {"a\\b.c:d.e", "a\\b", ".c:d.e", "a\\bp001.c:d.e"}}) {
+            const split::PieceNames names = split::piece_names_of(c.input, "/");
+            EXPECT_EQ(names.prefix, c.prefix) << c.input;
+            EXPECT_EQ(names.extension, c.extension) << c.input;
+            EXPECT_EQ(split::piece_name(names, 1), c.piece1) << c.input;
+        }
+        // Where "\" and ":" end a directory part too.
+        EXPECT_EQ(split::piece_names_of("a.d\\b.c", "/\\:").prefix, "a.d\\b");
+        EXPECT_EQ(split::piece_names_of("c:x.y", "/\\:").prefix, "c:x");
+        EXPECT_EQ(split::piece_names_of("c:.x", "/\\:").prefix, "c:");
     }
-    // Where "\" and ":" end a directory part too.
-    EXPECT_EQ(split::piece_names_of("a.d\\b.c", "/\\:").prefix, "a.d\\b");
-    EXPECT_EQ(split::piece_names_of("c:x.y", "/\\:").prefix, "c:x");
-    EXPECT_EQ(split::piece_names_of("c:.x", "/\\:").prefix, "c:");
-}
 
-TEST(SplitNames, NumbersHaveAtLeastThreeDigits)
-{
-    const split::PieceNames names{"in", ".txt"};
-    EXPECT_EQ(split::piece_name(names, 0), "inp000.txt");
-    EXPECT_EQ(split::piece_name(names, 999), "inp999.txt");
-    EXPECT_EQ(split::piece_name(names, 1000), "inp1000.txt");
-    EXPECT_EQ(split::piece_name({"", ""}, 4294967296ul), "p4294967296");
+    // Numbers have at least three digits.
+    {
+        const split::PieceNames names{"in", ".txt"};
+        EXPECT_EQ(split::piece_name(names, 0), "inp000.txt");
+        EXPECT_EQ(split::piece_name(names, 999), "inp999.txt");
+        EXPECT_EQ(split::piece_name(names, 1000), "inp1000.txt");
+        EXPECT_EQ(split::piece_name({"", ""}, 4294967296ul), "p4294967296");
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -220,30 +229,33 @@ TEST(SplitTagFinder, FindsTheTagAcrossEveryBorder)
 
 TEST(SplitLines, OffsetsStartPiecesAtThoseLines)
 {
-    const std::string text = numbered_lines(1, 6);
-    const Texts expected{numbered_lines(1, 2), numbered_lines(3, 4), numbered_lines(5, 6)};
-    EXPECT_EQ(at_lines(text, {3, 5}), expected);
-    EXPECT_EQ(at_lines(text, {3, 5}, 3), expected);
+    // Offsets start pieces at those lines.
+    {
+        const std::string text = numbered_lines(1, 6);
+        const Texts expected{numbered_lines(1, 2), numbered_lines(3, 4), numbered_lines(5, 6)};
+        EXPECT_EQ(at_lines(text, {3, 5}), expected);
+        EXPECT_EQ(at_lines(text, {3, 5}, 3), expected);
 
-    // A last line without a line end, and an empty last piece.
-    EXPECT_EQ(at_lines("a\n\nc", {3, 4}), (Texts{"a\n\n", "c", ""}));
-    EXPECT_EQ(at_lines("a\n\nc", {3, 4}, 1), (Texts{"a\n\n", "c", ""}));
-    EXPECT_EQ(at_lines("a\n\n", {3}), (Texts{"a\n\n", ""}));
-}
+        // A last line without a line end, and an empty last piece.
+        EXPECT_EQ(at_lines("a\n\nc", {3, 4}), (Texts{"a\n\n", "c", ""}));
+        EXPECT_EQ(at_lines("a\n\nc", {3, 4}, 1), (Texts{"a\n\n", "c", ""}));
+        EXPECT_EQ(at_lines("a\n\n", {3}), (Texts{"a\n\n", ""}));
+    }
 
-TEST(SplitLines, UnreachedOffsetsLeavePiecesMissing)
-{
-    const std::string text = numbered_lines(1, 6);
-    EXPECT_EQ(at_lines(text, {2, 4, 4, 5}), (Texts{numbered_lines(1, 1), numbered_lines(2, 3), numbered_lines(4, 6)}));
-    EXPECT_EQ(at_lines(text, {3, 8}), (Texts{numbered_lines(1, 2), numbered_lines(3, 6)}));
-}
+    // Unreached offsets leave pieces missing.
+    {
+        const std::string text = numbered_lines(1, 6);
+        EXPECT_EQ(at_lines(text, {2, 4, 4, 5}), (Texts{numbered_lines(1, 1), numbered_lines(2, 3), numbered_lines(4, 6)}));
+        EXPECT_EQ(at_lines(text, {3, 8}), (Texts{numbered_lines(1, 2), numbered_lines(3, 6)}));
+    }
 
-TEST(SplitLines, LongLinesCountOnceAndCarriageReturnsStay)
-{
-    const std::string long_line(30000, 'x');
-    const Texts expected{"a\n" + long_line + "\n", "b\r\n", long_line};
-    for (std::size_t block : {7, 4096, 65536})
-        EXPECT_EQ(at_lines("a\n" + long_line + "\nb\r\n" + long_line, {3, 4}, block), expected);
+    // Long lines count once and carriage returns stay.
+    {
+        const std::string long_line(30000, 'x');
+        const Texts expected{"a\n" + long_line + "\n", "b\r\n", long_line};
+        for (std::size_t block : {7, 4096, 65536})
+            EXPECT_EQ(at_lines("a\n" + long_line + "\nb\r\n" + long_line, {3, 4}, block), expected);
+    }
 }
 
 TEST(SplitLines, MatchesCsplitByLineNumbers)
@@ -278,34 +290,38 @@ TEST(SplitLines, MatchesCsplitByLineNumbers)
 
 TEST(SplitTag, TagLinesStartPiecesAndVanish)
 {
-    const std::string text = "a\n--CUT here--\nb\nc\n--CUT--\n--cut--\n";
-    for (std::size_t block : {1, 5, 4096}) EXPECT_EQ(at_tag(text, "CUT", block), (Texts{"a\n", "b\nc\n", "--cut--\n"}));
-    // No tag line gives a copy; an empty tag matches every line.
-    EXPECT_EQ(at_tag("one\ntwo\nthree", "TAG"), (Texts{"one\ntwo\nthree"}));
-    EXPECT_EQ(at_tag("a\nb\n", ""), (Texts{"", "", ""}));
-    // A tag may hold the line end, never more.
-    EXPECT_EQ(at_tag("ax\nb\nx\n", "x\n", 2), (Texts{"", "b\n", ""}));
-    EXPECT_EQ(at_tag("a\nb\n", "a\nb"), (Texts{"a\nb\n"}));
+    // Tag lines start pieces and vanish.
+    {
+        const std::string text = "a\n--CUT here--\nb\nc\n--CUT--\n--cut--\n";
+        for (std::size_t block : {1, 5, 4096}) EXPECT_EQ(at_tag(text, "CUT", block), (Texts{"a\n", "b\nc\n", "--cut--\n"}));
+        // No tag line gives a copy; an empty tag matches every line.
+        EXPECT_EQ(at_tag("one\ntwo\nthree", "TAG"), (Texts{"one\ntwo\nthree"}));
+        EXPECT_EQ(at_tag("a\nb\n", ""), (Texts{"", "", ""}));
+        // A tag may hold the line end, never more.
+        EXPECT_EQ(at_tag("ax\nb\nx\n", "x\n", 2), (Texts{"", "b\n", ""}));
+        EXPECT_EQ(at_tag("a\nb\n", "a\nb"), (Texts{"a\nb\n"}));
+    }
+
+    // A long tag line is cut back out of its piece.
+    {
+        const std::string long_line(20000, 'y');
+        const std::string text = long_line + "\n" + long_line + "TAG\n" + long_line + "\n" + long_line + "TA";
+        for (std::size_t block : {3, 4096, 65536})
+            EXPECT_EQ(at_tag(text, "TAG", block), (Texts{long_line + "\n", long_line + "\n" + long_line + "TA"}));
+        // The tag split across the read blocks of one long line.
+        EXPECT_EQ(at_tag("ab\n" + long_line + "TAG" + long_line + "\nz\n", "TAG", 20001),
+                  (Texts{"ab\n", "z\n"}));
+    }
+
+    // Piece numbers go past 999.
+    {
+        std::string text;
+        for (int i = 0; i < 1001; ++i) text += "x" + std::to_string(i) + "\n#\n";
+        const Texts pieces = at_tag(text + "end\n", "#");
+        ASSERT_EQ(pieces.size(), 1002u);
+        EXPECT_EQ(pieces[999], "x999\n");
+        EXPECT_EQ(pieces[1000], "x1000\n");
+        EXPECT_EQ(pieces[1001], "end\n");
+    }
 }
 
-TEST(SplitTag, ALongTagLineIsCutBackOutOfItsPiece)
-{
-    const std::string long_line(20000, 'y');
-    const std::string text = long_line + "\n" + long_line + "TAG\n" + long_line + "\n" + long_line + "TA";
-    for (std::size_t block : {3, 4096, 65536})
-        EXPECT_EQ(at_tag(text, "TAG", block), (Texts{long_line + "\n", long_line + "\n" + long_line + "TA"}));
-    // The tag split across the read blocks of one long line.
-    EXPECT_EQ(at_tag("ab\n" + long_line + "TAG" + long_line + "\nz\n", "TAG", 20001),
-              (Texts{"ab\n", "z\n"}));
-}
-
-TEST(SplitTag, PieceNumbersGoPastNineHundredNinetyNine)
-{
-    std::string text;
-    for (int i = 0; i < 1001; ++i) text += "x" + std::to_string(i) + "\n#\n";
-    const Texts pieces = at_tag(text + "end\n", "#");
-    ASSERT_EQ(pieces.size(), 1002u);
-    EXPECT_EQ(pieces[999], "x999\n");
-    EXPECT_EQ(pieces[1000], "x1000\n");
-    EXPECT_EQ(pieces[1001], "end\n");
-}

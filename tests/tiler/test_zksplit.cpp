@@ -96,25 +96,28 @@ TEST(ZkSplitArgs, LastModeWinsAndFlagsMayComeAnywhere)
     EXPECT_EQ(dir.list(), (Names{"in.txt", "inp000.txt", "inp001.txt", "off"}));
 }
 
-TEST(ZkSplitArgs, TagTakesTheNextArgumentWhateverItIs)
+TEST(ZkSplitArgs, TagArgument)
 {
-    TempDir dir;
-    dir.write("in.txt", "a\n-b here\nc\n");
-    RunResult r = zksplit({"-t", "-s", "-b", "in.txt"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(dir.read_text("inp000.txt"), "a\n");
-    EXPECT_EQ(dir.read_text("inp001.txt"), "c\n");
-}
+    // Tag takes the next argument whatever it is.
+    {
+        TempDir dir;
+        dir.write("in.txt", "a\n-b here\nc\n");
+        RunResult r = zksplit({"-t", "-s", "-b", "in.txt"}, dir);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(dir.read_text("inp000.txt"), "a\n");
+        EXPECT_EQ(dir.read_text("inp001.txt"), "c\n");
+    }
 
-TEST(ZkSplitArgs, TagMakesTheOffsetFileIgnored)
-{
-    TempDir dir;
-    dir.write("in.txt", "a\n#\nb\n");
-    RunResult r = zksplit({"-b", "missing-offsets", "-s", "#", "in.txt"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(dir.list(), (Names{"in.txt", "inp000.txt", "inp001.txt"}));
+    // Tag makes the offset file ignored.
+    {
+        TempDir dir;
+        dir.write("in.txt", "a\n#\nb\n");
+        RunResult r = zksplit({"-b", "missing-offsets", "-s", "#", "in.txt"}, dir);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(dir.list(), (Names{"in.txt", "inp000.txt", "inp001.txt"}));
+    }
 }
 
 TEST(ZkSplitArgs, ClosedStandardOutputIsAnError)
@@ -232,52 +235,55 @@ TEST(ZkSplitBytes, WorkedExample)
     EXPECT_EQ(r.err, progress + "successfully generated 3 out of 3 files\n");
 }
 
-TEST(ZkSplitBytes, EmptyPiecesAtTheEndAndBetweenEqualOffsets)
+TEST(ZkSplitBytes, EmptyAndShortPieces)
 {
-    TempDir dir;
-    dir.write("in.bin", "0123456789");
-    dir.write("off", "4 4 10");
-    RunResult r = zksplit({"-b", "off", "in.bin"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, names_lines("in", ".bin") +
-                         "extracting to inp000.bin from start=0 (length=4)\n"
-                         "extracting to inp001.bin from start=4 (length=0)\n"
-                         "extracting to inp002.bin from start=4 (length=6)\n"
-                         "extracting to inp003.bin from start=10 (length=0)\n");
-    EXPECT_EQ(dir.read_text("inp000.bin"), "0123");
-    EXPECT_EQ(dir.read_text("inp001.bin"), "");
-    EXPECT_EQ(dir.read_text("inp002.bin"), "456789");
-    EXPECT_EQ(dir.read_text("inp003.bin"), "");
-}
+    // Empty pieces at the end and between equal offsets.
+    {
+        TempDir dir;
+        dir.write("in.bin", "0123456789");
+        dir.write("off", "4 4 10");
+        RunResult r = zksplit({"-b", "off", "in.bin"}, dir);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, names_lines("in", ".bin") +
+                             "extracting to inp000.bin from start=0 (length=4)\n"
+                             "extracting to inp001.bin from start=4 (length=0)\n"
+                             "extracting to inp002.bin from start=4 (length=6)\n"
+                             "extracting to inp003.bin from start=10 (length=0)\n");
+        EXPECT_EQ(dir.read_text("inp000.bin"), "0123");
+        EXPECT_EQ(dir.read_text("inp001.bin"), "");
+        EXPECT_EQ(dir.read_text("inp002.bin"), "456789");
+        EXPECT_EQ(dir.read_text("inp003.bin"), "");
+    }
 
-TEST(ZkSplitBytes, OffsetPastTheEndFailsWithAPartialPiece)
-{
-    TempDir dir;
-    dir.write("in.bin", "0123456789");
-    dir.write("off", "4 12 15");
-    RunResult r = zksplit({"-b", "-v", "off", "in.bin"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, names_lines("in", ".bin") +
-                         "extracting to inp000.bin from start=0 (length=4)\n"
-                         "extracting to inp001.bin from start=4 (length=8)\n"
-                         "ERROR: cannot read more data from inputfile\n"
-                         "generated ONLY 1 out of 4 files\n");
-    EXPECT_EQ(dir.read_text("inp001.bin"), "456789");
-    EXPECT_FALSE(dir.exists("inp002.bin"));
-}
+    // Offset past the end fails with a partial piece.
+    {
+        TempDir dir;
+        dir.write("in.bin", "0123456789");
+        dir.write("off", "4 12 15");
+        RunResult r = zksplit({"-b", "-v", "off", "in.bin"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, names_lines("in", ".bin") +
+                             "extracting to inp000.bin from start=0 (length=4)\n"
+                             "extracting to inp001.bin from start=4 (length=8)\n"
+                             "ERROR: cannot read more data from inputfile\n"
+                             "generated ONLY 1 out of 4 files\n");
+        EXPECT_EQ(dir.read_text("inp001.bin"), "456789");
+        EXPECT_FALSE(dir.exists("inp002.bin"));
+    }
 
-TEST(ZkSplitBytes, NegativeFirstOffsetCopiesToTheEndAndFails)
-{
-    TempDir dir;
-    dir.write("in.bin", "0123456789");
-    dir.write("off", "-5 3");
-    RunResult r = zksplit({"-b", "off", "in.bin"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, names_lines("in", ".bin") +
-                         "extracting to inp000.bin from start=0 (length=18446744073709551611)\n"
-                         "ERROR: cannot read more data from inputfile\n"
-                         "generated ONLY 0 out of 3 files\n");
-    EXPECT_EQ(dir.read_text("inp000.bin"), "0123456789");
+    // Negative first offset copies to the end and fails.
+    {
+        TempDir dir;
+        dir.write("in.bin", "0123456789");
+        dir.write("off", "-5 3");
+        RunResult r = zksplit({"-b", "off", "in.bin"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, names_lines("in", ".bin") +
+                             "extracting to inp000.bin from start=0 (length=18446744073709551611)\n"
+                             "ERROR: cannot read more data from inputfile\n"
+                             "generated ONLY 0 out of 3 files\n");
+        EXPECT_EQ(dir.read_text("inp000.bin"), "0123456789");
+    }
 }
 
 TEST(ZkSplitBytes, InputFailures)
@@ -328,43 +334,46 @@ TEST(ZkSplitBytes, PieceFailuresKeepTheEarlierPieces)
 
 // ---------------------------------------------------------------------------
 
-TEST(ZkSplitLines, OffsetsStartPiecesAtThoseLines)
+TEST(ZkSplitLines, Offsets)
 {
-    TempDir dir;
-    dir.write("in.txt", numbered_lines(1, 6));
-    dir.write("off", "3 5");
-    RunResult r = zksplit({"-t", "-v", "off", "in.txt"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(normalized(r.out), kBanner);
-    EXPECT_EQ(r.err, names_lines("in", ".txt") + "successfully generated 3 out of 3 files\n");
-    EXPECT_EQ(dir.read_text("inp000.txt"), numbered_lines(1, 2));
-    EXPECT_EQ(dir.read_text("inp001.txt"), numbered_lines(3, 4));
-    EXPECT_EQ(dir.read_text("inp002.txt"), numbered_lines(5, 6));
-}
-
-TEST(ZkSplitLines, UnreachedOffsetsLeavePiecesMissing)
-{
-    TempDir dir;
-    dir.write("in.txt", numbered_lines(1, 6));
-    dir.write("off", "2 4 4 5");
-    RunResult r = zksplit({"-t", "-v", "off", "in.txt"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, names_lines("in", ".txt") + "generated ONLY 3 out of 5 files\n");
-    EXPECT_EQ(dir.read_text("inp002.txt"), numbered_lines(4, 6));
-    EXPECT_FALSE(dir.exists("inp003.txt"));
-}
-
-TEST(ZkSplitLines, FirstLineCannotStartAPiece)
-{
-    TempDir dir;
-    dir.write("in.txt", numbered_lines(1, 3));
-    for (std::string text : {"1 2", "-4 2"}) {
-        dir.write("off", text);
-        RunResult r = zksplit({"-t", "off", "in.txt"}, dir);
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "ERROR: offset with value 0 or 1 is not allowed for textmode\n");
+    // Offsets start pieces at those lines.
+    {
+        TempDir dir;
+        dir.write("in.txt", numbered_lines(1, 6));
+        dir.write("off", "3 5");
+        RunResult r = zksplit({"-t", "-v", "off", "in.txt"}, dir);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(normalized(r.out), kBanner);
+        EXPECT_EQ(r.err, names_lines("in", ".txt") + "successfully generated 3 out of 3 files\n");
+        EXPECT_EQ(dir.read_text("inp000.txt"), numbered_lines(1, 2));
+        EXPECT_EQ(dir.read_text("inp001.txt"), numbered_lines(3, 4));
+        EXPECT_EQ(dir.read_text("inp002.txt"), numbered_lines(5, 6));
     }
-    EXPECT_EQ(dir.list(), (Names{"in.txt", "off"}));
+
+    // Unreached offsets leave pieces missing.
+    {
+        TempDir dir;
+        dir.write("in.txt", numbered_lines(1, 6));
+        dir.write("off", "2 4 4 5");
+        RunResult r = zksplit({"-t", "-v", "off", "in.txt"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, names_lines("in", ".txt") + "generated ONLY 3 out of 5 files\n");
+        EXPECT_EQ(dir.read_text("inp002.txt"), numbered_lines(4, 6));
+        EXPECT_FALSE(dir.exists("inp003.txt"));
+    }
+
+    // First line cannot start a piece.
+    {
+        TempDir dir;
+        dir.write("in.txt", numbered_lines(1, 3));
+        for (std::string text : {"1 2", "-4 2"}) {
+            dir.write("off", text);
+            RunResult r = zksplit({"-t", "off", "in.txt"}, dir);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "ERROR: offset with value 0 or 1 is not allowed for textmode\n");
+        }
+        EXPECT_EQ(dir.list(), (Names{"in.txt", "off"}));
+    }
 }
 
 TEST(ZkSplitLines, PieceAndInputFailures)
@@ -460,35 +469,38 @@ TEST(ZkSplitTag, FailuresEndTheRunWithStatusOne)
 
 // ---------------------------------------------------------------------------
 
-TEST(ZkSplitNames, PiecesGoBesideTheInput)
+TEST(ZkSplitNames, PieceNames)
 {
-    // The name is split at the first "." of the file name, after the
-    // directories; the prefix shown holds them.
-    TempDir dir;
-    std::filesystem::create_directories(dir.path() / "sub.d" / "x.y");
-    dir.write("sub.d/x.y/lf.txt", "a\n#\nb\n");
-    RunResult r = zksplit({"-t", "-v", "-s", "#", "./sub.d/x.y/lf.txt"}, dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, names_lines("./sub.d/x.y/lf", ".txt") + "successfully generated 2 files\n");
-    EXPECT_EQ(dir.read_text("sub.d/x.y/lfp000.txt"), "a\n");
-    EXPECT_EQ(dir.read_text("sub.d/x.y/lfp001.txt"), "b\n");
-}
+    // Pieces go beside the input.
+    {
+        // The name is split at the first "." of the file name, after the
+        // directories; the prefix shown holds them.
+        TempDir dir;
+        std::filesystem::create_directories(dir.path() / "sub.d" / "x.y");
+        dir.write("sub.d/x.y/lf.txt", "a\n#\nb\n");
+        RunResult r = zksplit({"-t", "-v", "-s", "#", "./sub.d/x.y/lf.txt"}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, names_lines("./sub.d/x.y/lf", ".txt") + "successfully generated 2 files\n");
+        EXPECT_EQ(dir.read_text("sub.d/x.y/lfp000.txt"), "a\n");
+        EXPECT_EQ(dir.read_text("sub.d/x.y/lfp001.txt"), "b\n");
+    }
 
-TEST(ZkSplitNames, NamesOfAnyLength)
-{
-    // Piece names of over a thousand characters, through four folder levels.
-    TempDir dir;
-    const std::string folder(240, 'f');
-    const std::string path = folder + ".d/" + folder + "/" + folder + "/" + folder + "/";
-    std::filesystem::create_directories(dir.path() / path);
-    const std::string prefix = path + std::string(100, 'n');
-    const std::string extension = "." + std::string(100, 'e') + ".x";
-    dir.write(prefix + extension, "a\n#\nb\n");
-    RunResult r = zksplit({"-t", "-v", "-s", "#", prefix + extension}, dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, names_lines(prefix, extension) + "successfully generated 2 files\n");
-    EXPECT_EQ(dir.read_text(prefix + "p000" + extension), "a\n");
-    EXPECT_EQ(dir.read_text(prefix + "p001" + extension), "b\n");
+    // Names of any length.
+    {
+        // Piece names of over a thousand characters, through four folder levels.
+        TempDir dir;
+        const std::string folder(240, 'f');
+        const std::string path = folder + ".d/" + folder + "/" + folder + "/" + folder + "/";
+        std::filesystem::create_directories(dir.path() / path);
+        const std::string prefix = path + std::string(100, 'n');
+        const std::string extension = "." + std::string(100, 'e') + ".x";
+        dir.write(prefix + extension, "a\n#\nb\n");
+        RunResult r = zksplit({"-t", "-v", "-s", "#", prefix + extension}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, names_lines(prefix, extension) + "successfully generated 2 files\n");
+        EXPECT_EQ(dir.read_text(prefix + "p000" + extension), "a\n");
+        EXPECT_EQ(dir.read_text(prefix + "p001" + extension), "b\n");
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -33,31 +33,34 @@ std::string stdout_text(const Bytes& bitmap, const std::vector<std::string>& arg
 
 }  // namespace
 
-TEST(ZkTilerArgs, NoArgumentsGiveBannerAndUsageOnly)
+TEST(ZkTilerArgs, ArgumentCount)
 {
-    TempDir dir;
-    RunResult r = run_tool("zktiler", {}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(r.err, "");
-}
-
-TEST(ZkTilerArgs, WrongCountIsReportedBeforeTheUsage)
-{
-    TempDir dir;
-    for (std::size_t n : {1u, 7u, 10u}) {
-        std::vector<std::string> args(n, "x");
-        RunResult r = run_tool("zktiler", args, dir);
-        EXPECT_EQ(r.status, 1) << n;
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage) << n;
-        EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n") << n;
+    // No arguments give banner and usage only.
+    {
+        TempDir dir;
+        RunResult r = run_tool("zktiler", {}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(r.err, "");
     }
-    // An 8th argument "-" suppresses the banner even when the count is wrong.
-    RunResult r = run_tool("zktiler", {"-h", "a", "8", "8", "8", "8", "1", "-", "n", "extra"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, kUsage);
-    EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n");
-    EXPECT_TRUE(dir.list().empty());
+
+    // Wrong count is reported before the usage.
+    {
+        TempDir dir;
+        for (std::size_t n : {1u, 7u, 10u}) {
+            std::vector<std::string> args(n, "x");
+            RunResult r = run_tool("zktiler", args, dir);
+            EXPECT_EQ(r.status, 1) << n;
+            EXPECT_EQ(normalized(r.out), kBanner + kUsage) << n;
+            EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n") << n;
+        }
+        // An 8th argument "-" suppresses the banner even when the count is wrong.
+        RunResult r = run_tool("zktiler", {"-h", "a", "8", "8", "8", "8", "1", "-", "n", "extra"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, kUsage);
+        EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n");
+        EXPECT_TRUE(dir.list().empty());
+    }
 }
 
 TEST(ZkTilerArgs, FlagIsComparedExactly)
@@ -100,73 +103,79 @@ TEST(ZkTilerArgs, ErrorsOfAStandardOutputRunStillPrintTheUsage)
     EXPECT_EQ(r.err, "ERROR: cannot open inputfile missing\n");
 }
 
-TEST(ZkTilerLoad, SizeMismatchLeavesNoOutput)
+TEST(ZkTilerLoad, FailuresLeaveNoOutput)
 {
-    TempDir dir;
-    dir.write("odd", Bytes(6, 0));
-    RunResult r = run_tool("zktiler", {"-h", "odd", "16", "2", "8", "2", "1", "o.c"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(r.err, "ERROR: filesize (6) doesn't correspond with height/width\n");
-    EXPECT_FALSE(dir.exists("o.c"));
+    // Size mismatch leaves no output.
+    {
+        TempDir dir;
+        dir.write("odd", Bytes(6, 0));
+        RunResult r = run_tool("zktiler", {"-h", "odd", "16", "2", "8", "2", "1", "o.c"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(r.err, "ERROR: filesize (6) doesn't correspond with height/width\n");
+        EXPECT_FALSE(dir.exists("o.c"));
+    }
+
+    // Unreadable inputs leave no output.
+    {
+        TempDir dir;
+        RunResult r = run_tool("zktiler", {"-h", "missing", "16", "2", "8", "2", "1", "out"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(r.err, "ERROR: cannot open inputfile missing\n");
+
+        // A directory never yields a bitmap, whatever size it reports.
+        std::filesystem::create_directory(dir.path() / "sub");
+        r = run_tool("zktiler", {"-h", "sub", "16", "2", "8", "2", "1", "out"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.rfind("ERROR: ", 0), 0u) << r.err;
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(dir.list(), std::vector<std::string>{"sub"});
+    }
 }
 
-TEST(ZkTilerLoad, UnreadableInputsLeaveNoOutput)
+TEST(ZkTilerListing, SixteenLinesThenTheText)
 {
-    TempDir dir;
-    RunResult r = run_tool("zktiler", {"-h", "missing", "16", "2", "8", "2", "1", "out"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(r.err, "ERROR: cannot open inputfile missing\n");
+    // Sixteen lines then the text in the file.
+    {
+        TempDir dir;
+        dir.write("in.bin", kExample);
+        RunResult r = run_tool("zktiler", {"-v", "in.bin", "16", "2", "6", "2", "2", "out.c", "spr"}, dir);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(normalized(r.out), kBanner + listing({{"infile    ", "in.bin"},
+                                                        {"filesize  ", "4"},
+                                                        {"direction ", "VERTICAL"},
+                                                        {"mode      ", "MONO"},
+                                                        {"width     ", "16"},
+                                                        {"height    ", "2"},
+                                                        {"tilewidth ", "6"},
+                                                        {"tileheight", "2"},
+                                                        {"hcount    ", "2"},
+                                                        {"vcount    ", "1"},
+                                                        {"tilecount ", "2"},
+                                                        {"destwidth ", "8"},
+                                                        {"padding   ", "2"},
+                                                        {"paddmask  ", "0x000000fc"},
+                                                        {"outfile   ", "out.c"},
+                                                        {"arrayname ", "spr"}}));
+        // vcount 1: the vertical walk meets the tiles in the horizontal order.
+        EXPECT_EQ(dir.read_text("out.c"), kExampleText);
+    }
 
-    // A directory never yields a bitmap, whatever size it reports.
-    std::filesystem::create_directory(dir.path() / "sub");
-    r = run_tool("zktiler", {"-h", "sub", "16", "2", "8", "2", "1", "out"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.rfind("ERROR: ", 0), 0u) << r.err;
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"sub"});
-}
-
-TEST(ZkTilerListing, SixteenLinesThenTheTextInTheFile)
-{
-    TempDir dir;
-    dir.write("in.bin", kExample);
-    RunResult r = run_tool("zktiler", {"-v", "in.bin", "16", "2", "6", "2", "2", "out.c", "spr"}, dir);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(normalized(r.out), kBanner + listing({{"infile    ", "in.bin"},
-                                                    {"filesize  ", "4"},
-                                                    {"direction ", "VERTICAL"},
-                                                    {"mode      ", "MONO"},
-                                                    {"width     ", "16"},
-                                                    {"height    ", "2"},
-                                                    {"tilewidth ", "6"},
-                                                    {"tileheight", "2"},
-                                                    {"hcount    ", "2"},
-                                                    {"vcount    ", "1"},
-                                                    {"tilecount ", "2"},
-                                                    {"destwidth ", "8"},
-                                                    {"padding   ", "2"},
-                                                    {"paddmask  ", "0x000000fc"},
-                                                    {"outfile   ", "out.c"},
-                                                    {"arrayname ", "spr"}}));
-    // vcount 1: the vertical walk meets the tiles in the horizontal order.
-    EXPECT_EQ(dir.read_text("out.c"), kExampleText);
-}
-
-TEST(ZkTilerListing, DefaultNameAndHorizontalGray)
-{
-    TempDir dir;
-    dir.write("in.bin", Bytes(24 * 3 / 4, 0));
-    RunResult r = run_tool("zktiler", {"-ht", "in.bin", "24", "3", "10", "2", "1", "out.c"}, dir);
-    EXPECT_EQ(r.status, 0);
-    const std::string out = normalized(r.out);
-    EXPECT_NE(out.find("direction  = HORIZONTAL\nmode       = GRAY4\n"), std::string::npos);
-    EXPECT_NE(out.find("hcount     = 2\nvcount     = 1\ntilecount  = 2\n"), std::string::npos);
-    const std::string end = "outfile    = out.c\narrayname  = data\n";
-    ASSERT_GE(out.size(), end.size());
-    EXPECT_EQ(out.substr(out.size() - end.size()), end);
+    // Default name and horizontal gray.
+    {
+        TempDir dir;
+        dir.write("in.bin", Bytes(24 * 3 / 4, 0));
+        RunResult r = run_tool("zktiler", {"-ht", "in.bin", "24", "3", "10", "2", "1", "out.c"}, dir);
+        EXPECT_EQ(r.status, 0);
+        const std::string out = normalized(r.out);
+        EXPECT_NE(out.find("direction  = HORIZONTAL\nmode       = GRAY4\n"), std::string::npos);
+        EXPECT_NE(out.find("hcount     = 2\nvcount     = 1\ntilecount  = 2\n"), std::string::npos);
+        const std::string end = "outfile    = out.c\narrayname  = data\n";
+        ASSERT_GE(out.size(), end.size());
+        EXPECT_EQ(out.substr(out.size() - end.size()), end);
+    }
 }
 
 TEST(ZkTilerText, WorkedExampleOnStandardOutputWithoutBanner)
@@ -174,20 +183,38 @@ TEST(ZkTilerText, WorkedExampleOnStandardOutputWithoutBanner)
     EXPECT_EQ(stdout_text(kExample, {"16", "2", "6", "2", "2", "-", "spr"}), kExampleText);
 }
 
-TEST(ZkTilerOutput, UnwritableOutputFile)
+TEST(ZkTilerOutput, UnwritableOutputs)
 {
-    TempDir dir;
-    dir.write("in.bin", kExample);
-    dir.link_to_full("full");
-    RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "full"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: cannot write outputfile full\n");
-    EXPECT_NE(r.out.find("arrayname  = data\n" + kUsage), std::string::npos);
+    // Unwritable output file.
+    {
+        TempDir dir;
+        dir.write("in.bin", kExample);
+        dir.link_to_full("full");
+        RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "full"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR: cannot write outputfile full\n");
+        EXPECT_NE(r.out.find("arrayname  = data\n" + kUsage), std::string::npos);
 
-    r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "no/such/dir"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(r.err, "ERROR: cannot open outputfile no/such/dir\n");
+        r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "no/such/dir"}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(r.err, "ERROR: cannot open outputfile no/such/dir\n");
+    }
+
+    // Unwritable standard output.
+    {
+        TempDir dir;
+        dir.write("in.bin", kExample);
+        dir.link_to_full("full");
+        RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "-"}, dir, {.stdout_to = "full"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
+
+        r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "out.c"}, dir, {.stdout_closed = true});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
+        EXPECT_EQ(dir.read_text("out.c"), tiles_text(kExample, {"16", "2", "6", "2", "2"}));
+    }
 }
 
 TEST(ZkTilerOutput, OutputThatIsTheInputIsRefused)
@@ -206,17 +233,3 @@ TEST(ZkTilerOutput, OutputThatIsTheInputIsRefused)
     }
 }
 
-TEST(ZkTilerOutput, UnwritableStandardOutput)
-{
-    TempDir dir;
-    dir.write("in.bin", kExample);
-    dir.link_to_full("full");
-    RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "-"}, dir, {.stdout_to = "full"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
-
-    r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "out.c"}, dir, {.stdout_closed = true});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
-    EXPECT_EQ(dir.read_text("out.c"), tiles_text(kExample, {"16", "2", "6", "2", "2"}));
-}

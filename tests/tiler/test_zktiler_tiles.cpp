@@ -78,34 +78,37 @@ std::string text_of(const Bytes& bitmap, const Geometry& g, bool vertical, bool 
 
 }  // namespace
 
-TEST(ZkTilerTiles, RowsAcrossByteBoundariesForEveryTileWidth)
+TEST(TilesRows, HoldExactlyTheTilePixels)
 {
-    // 80 x 7 pixels and 3 pixel rows a tile: the last pixel row, and the
-    // columns right of the last whole tile, belong to no tile.
-    for (int tilewidth = 1; tilewidth <= 32; ++tilewidth) {
-        const Geometry g{80, 7, tilewidth, 3, 5};
-        const int planes = tilewidth % 2 ? 2 : 1;
-        const bool vertical = tilewidth / 2 % 2;
-        const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(tilewidth));
-        const std::string text = text_of(bitmap, g, vertical);
-        EXPECT_EQ(parse_tiles(text), expected_tiles(bitmap, g, planes, vertical))
-            << "tilewidth " << tilewidth << (vertical ? " vertical " : " horizontal ") << planes << " planes\n"
-            << text;
-    }
-}
-
-TEST(ZkTilerTiles, TilesAtTheEndOfTheDataReadNothingBeyondIt)
-{
-    // The bottom-right tile's row ends with the data, held in a buffer of
-    // its exact size; the sanitizer build fails on any byte read after it.
-    for (const Geometry& g : {Geometry{8, 1, 8, 1}, Geometry{8, 2, 3, 1}, Geometry{16, 1, 16, 1},
-                              Geometry{16, 3, 9, 3}, Geometry{24, 1, 24, 1}, Geometry{32, 2, 32, 1},
-                              Geometry{40, 1, 17, 1}, Geometry{32, 1, 31, 1}})
-        for (int planes : {1, 2}) {
-            const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(g.width + g.tilewidth));
-            EXPECT_EQ(parse_tiles(text_of(bitmap, g, false)), expected_tiles(bitmap, g, planes, false))
-                << g.width << "x" << g.height << " tile " << g.tilewidth << ", " << planes << " planes";
+    // Rows across byte boundaries for every tile width.
+    {
+        // 80 x 7 pixels and 3 pixel rows a tile: the last pixel row, and the
+        // columns right of the last whole tile, belong to no tile.
+        for (int tilewidth = 1; tilewidth <= 32; ++tilewidth) {
+            const Geometry g{80, 7, tilewidth, 3, 5};
+            const int planes = tilewidth % 2 ? 2 : 1;
+            const bool vertical = tilewidth / 2 % 2;
+            const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(tilewidth));
+            const std::string text = text_of(bitmap, g, vertical);
+            EXPECT_EQ(parse_tiles(text), expected_tiles(bitmap, g, planes, vertical))
+                << "tilewidth " << tilewidth << (vertical ? " vertical " : " horizontal ") << planes << " planes\n"
+                << text;
         }
+    }
+
+    // Tiles at the end of the data read nothing beyond it.
+    {
+        // The bottom-right tile's row ends with the data, held in a buffer of
+        // its exact size; the sanitizer build fails on any byte read after it.
+        for (const Geometry& g : {Geometry{8, 1, 8, 1}, Geometry{8, 2, 3, 1}, Geometry{16, 1, 16, 1},
+                                  Geometry{16, 3, 9, 3}, Geometry{24, 1, 24, 1}, Geometry{32, 2, 32, 1},
+                                  Geometry{40, 1, 17, 1}, Geometry{32, 1, 31, 1}})
+            for (int planes : {1, 2}) {
+                const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(g.width + g.tilewidth));
+                EXPECT_EQ(parse_tiles(text_of(bitmap, g, false)), expected_tiles(bitmap, g, planes, false))
+                    << g.width << "x" << g.height << " tile " << g.tilewidth << ", " << planes << " planes";
+            }
+    }
 }
 
 // ---- the C compiler as a client of the text ----
@@ -281,7 +284,7 @@ std::string define(const std::string& name, long value)
 
 // One program holds every case, each with its own array spr<n>, so that
 // the compiler runs once.
-TEST(ZkTilerClient, ArrayRebuildsTheBitmapThroughItsMacros)
+TEST(TilesClient, ArrayRebuildsTheBitmapThroughItsMacros)
 {
     if (!have_c_compiler()) GTEST_SKIP() << "no C compiler";
     TempDir dir;
@@ -320,7 +323,7 @@ TEST(ZkTilerClient, ArrayRebuildsTheBitmapThroughItsMacros)
 
 // Every test program is compiled under names of its own (main<n>, and its
 // array spr<n>) into one program that runs them one after the other.
-TEST(ZkTilerClient, TestProgramDrawsEveryTileWhereItWasCut)
+TEST(TilesClient, TestProgramDrawsEveryTileWhereItWasCut)
 {
     if (!have_c_compiler()) GTEST_SKIP() << "no C compiler";
     TempDir dir;
