@@ -172,12 +172,6 @@ Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FIL
     return Copy::Ok;
 }
 
-Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out)
-{
-    const Copy c = copy_range(in, start, INT64_MAX, out);
-    return c == Copy::InputEnded ? Copy::Ok : c;
-}
-
 Copy copy_rest(std::FILE* in, std::FILE* out)
 {
     char block[64 * 1024];

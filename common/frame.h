@@ -207,9 +207,6 @@ enum class Copy { Ok, InputEnded, ReadError, WriteError };
 // end are copied. Write errors may also surface only at close_checked.
 Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out);
 
-// Copies the input from offset start to its end.
-Copy copy_to_end(std::FILE* in, std::int64_t start, std::FILE* out);
-
 // Copies the input from where it stands to its end, without moving it
 // first, so that a pipe or a FIFO is copied as well as a file.
 Copy copy_rest(std::FILE* in, std::FILE* out);
@@ -312,5 +309,17 @@ private:
     std::int64_t credit_ = 0;                  // comparisons the memchr skip may still spend ahead of its progress
     bool found_ = false;
 };
+
+}  // namespace zk
+
+// ---------------------------------------------------------------------------
+// Path names
+
+namespace zk {
+
+// [os] The characters that end a directory part of a path name: "/" on
+// POSIX systems; "/", "\\" and ":" (a drive) on Windows. The file name is
+// what follows the last of them.
+std::string_view path_separators();
 
 }  // namespace zk

@@ -106,3 +106,13 @@ KernelCopy kernel_copy(std::FILE*, std::int64_t, std::int64_t, std::FILE*)
 }
 
 }  // namespace zk
+
+// Added for zksplit's piece names.
+namespace zk {
+
+std::string_view path_separators()
+{
+    return "/\\:";
+}
+
+}  // namespace zk

@@ -180,7 +180,7 @@ TEST(FrameFiles, CopyRangeReportsAnInputThatEndsEarly)
     EXPECT_EQ(zk::copy_range(in.get(), 2, 3, out.get()), zk::Copy::Ok);
     std::fputc('|', out.get());
     EXPECT_EQ(zk::copy_range(in.get(), 8, 5, out.get()), zk::Copy::InputEnded);
-    EXPECT_EQ(zk::copy_to_end(in.get(), 7, out.get()), zk::Copy::Ok);
+    EXPECT_EQ(zk::copy_range(in.get(), 7, 3, out.get()), zk::Copy::Ok);
     std::fputc('>', out.get());
     ASSERT_TRUE(zk::close_checked(out));
     EXPECT_EQ(dir.read_text("out"), "<234|89789>");
@@ -373,4 +373,11 @@ TEST(FrameFiles, CopyRestFromWhereAPipeStands)
     zk::File d = zk::open_file(dir.path().c_str(), "rb");
     out = open_in(dir, "out", "wb");
     EXPECT_EQ(zk::copy_rest(d.get(), out.get()), zk::Copy::ReadError);
+}
+
+// Path names
+
+TEST(FramePaths, OnlyTheSlashEndsADirectoryHere)
+{
+    EXPECT_EQ(zk::path_separators(), "/");
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "cli.h"
+#include "tiles.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
@@ -41,6 +44,27 @@ inline const std::string kUsage =
     "       otherwise Rastello and zktiler will not treat it correctly\n"
     "\n";
 
+// The worked example: bitmap bytes AB CD 12 34, 16 x 2 pixels, tiles of
+// 6 x 2, two values to a line, array "spr", tiled horizontally.
+inline const Bytes kExample = {0xAB, 0xCD, 0x12, 0x34};
+
+inline const std::string kExampleText =
+    "// number of tiles in array spr\n"
+    "#define TILENUMBER_SPR 2\n"
+    "\n"
+    "// height of one tile in array spr\n"
+    "#define TILEHEIGHT_SPR 2\n"
+    "\n"
+    "// macro returns the address of tile nr from array spr\n"
+    "#define TILEADDR_SPR(nr) &(spr[TILEHEIGHT_SPR*(nr)])\n"
+    "\n"
+    "unsigned char spr[TILENUMBER_SPR*TILEHEIGHT_SPR] = {\n"
+    "// tile 0\n"
+    "0xa8,0x10,\n"
+    "// tile 1\n"
+    "0xf0,0x8c\n"
+    "};\n";
+
 // The geometry of one run, as its command line gives it.
 struct Geometry {
     int width;
@@ -72,6 +96,26 @@ inline Bytes random_bitmap(const Geometry& g, int planes, unsigned seed)
     Bytes b(static_cast<std::size_t>(g.width / 8 * g.height * planes));
     for (auto& v : b) v = static_cast<std::uint8_t>(rng());
     return b;
+}
+
+// The C text of bitmap, as zktiler writes it for the flag, the five numbers
+// (width height t_width t_height entries) and the array name.
+inline std::string tiles_text(const Bytes& bitmap, const std::vector<std::string>& numbers,
+                              const std::string& flag = "-h", const std::string& arrayname = "data")
+{
+    namespace tiles = zk::tiles;
+    tiles::Tiling t;
+    const tiles::GeometryResult geometry = tiles::make_geometry(
+        {numbers[0].c_str(), numbers[1].c_str(), numbers[2].c_str(), numbers[3].c_str(), numbers[4].c_str()});
+    EXPECT_EQ(geometry.error, "");
+    t.geometry = geometry.geometry;
+    t.direction = flag[1] == 'v' ? tiles::Direction::Vertical : tiles::Direction::Horizontal;
+    t.test_program = flag.size() == 3;
+    t.arrayname = arrayname;
+    const std::optional<tiles::Mode> mode = tiles::mode_for_size(t.geometry, static_cast<std::int64_t>(bitmap.size()));
+    EXPECT_TRUE(mode);
+    t.mode = mode.value_or(tiles::Mode::Mono);
+    return tiles::c_text(t, bitmap);
 }
 
 // Pixel (x, y) of plane p: the most significant bit of a byte is its

@@ -1,6 +1,6 @@
-// The pixels that zktiler's tiles carry: row values checked against the
-// bitmap pixel by pixel, and the C text compiled by the system's C
-// compiler into programs that rebuild the bitmap from it.
+// The pixels that the tiles carry: row values checked against the bitmap
+// pixel by pixel, and the C text compiled by the system's C compiler into
+// programs that rebuild the bitmap from it.
 #include "test_zktiler.h"
 
 #include <gtest/gtest.h>
@@ -68,45 +68,47 @@ Tiles expected_tiles(const Bytes& bitmap, const Geometry& g, int planes, bool ve
     return tiles;
 }
 
-std::string run_to_stdout(const Bytes& bitmap, const Geometry& g, const std::string& flag)
+// The C text of the bitmap, with the test program on request.
+std::string text_of(const Bytes& bitmap, const Geometry& g, bool vertical, bool test_program = false,
+                    const std::string& arrayname = "data")
 {
-    TempDir dir;
-    dir.write("in.bin", bitmap);
-    RunResult r = run_tool("zktiler", tiler_args(flag, "in.bin", g, "-"), dir);
-    EXPECT_EQ(r.status, 0) << r.err;
-    return r.out;
+    const std::vector<std::string> args = tiler_args(vertical ? "-v" : "-h", "in", g, "out");
+    return tiles_text(bitmap, {args.begin() + 2, args.begin() + 7}, args[0] + (test_program ? "t" : ""), arrayname);
 }
 
 }  // namespace
 
-TEST(ZkTilerTiles, RowsAcrossByteBoundariesForEveryTileWidth)
+TEST(TilesRows, HoldExactlyTheTilePixels)
 {
-    // 80 x 7 pixels and 3 pixel rows a tile: the last pixel row, and the
-    // columns right of the last whole tile, belong to no tile.
-    for (int tilewidth = 1; tilewidth <= 32; ++tilewidth) {
-        const Geometry g{80, 7, tilewidth, 3, 5};
-        const int planes = tilewidth % 2 ? 2 : 1;
-        const bool vertical = tilewidth / 2 % 2;
-        const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(tilewidth));
-        const std::string text = run_to_stdout(bitmap, g, vertical ? "-v" : "-h");
-        EXPECT_EQ(parse_tiles(text), expected_tiles(bitmap, g, planes, vertical))
-            << "tilewidth " << tilewidth << (vertical ? " vertical " : " horizontal ") << planes << " planes\n"
-            << text;
-    }
-}
-
-TEST(ZkTilerTiles, TilesAtTheEndOfTheDataReadNothingBeyondIt)
-{
-    // The bottom-right tile's row ends with the data; the sanitizer build
-    // fails on any byte read after it.
-    for (const Geometry& g : {Geometry{8, 1, 8, 1}, Geometry{8, 2, 3, 1}, Geometry{16, 1, 16, 1},
-                              Geometry{16, 3, 9, 3}, Geometry{24, 1, 24, 1}, Geometry{32, 2, 32, 1},
-                              Geometry{40, 1, 17, 1}, Geometry{32, 1, 31, 1}})
-        for (int planes : {1, 2}) {
-            const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(g.width + g.tilewidth));
-            EXPECT_EQ(parse_tiles(run_to_stdout(bitmap, g, "-h")), expected_tiles(bitmap, g, planes, false))
-                << g.width << "x" << g.height << " tile " << g.tilewidth << ", " << planes << " planes";
+    // Rows across byte boundaries for every tile width.
+    {
+        // 80 x 7 pixels and 3 pixel rows a tile: the last pixel row, and the
+        // columns right of the last whole tile, belong to no tile.
+        for (int tilewidth = 1; tilewidth <= 32; ++tilewidth) {
+            const Geometry g{80, 7, tilewidth, 3, 5};
+            const int planes = tilewidth % 2 ? 2 : 1;
+            const bool vertical = tilewidth / 2 % 2;
+            const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(tilewidth));
+            const std::string text = text_of(bitmap, g, vertical);
+            EXPECT_EQ(parse_tiles(text), expected_tiles(bitmap, g, planes, vertical))
+                << "tilewidth " << tilewidth << (vertical ? " vertical " : " horizontal ") << planes << " planes\n"
+                << text;
         }
+    }
+
+    // Tiles at the end of the data read nothing beyond it.
+    {
+        // The bottom-right tile's row ends with the data, held in a buffer of
+        // its exact size; the sanitizer build fails on any byte read after it.
+        for (const Geometry& g : {Geometry{8, 1, 8, 1}, Geometry{8, 2, 3, 1}, Geometry{16, 1, 16, 1},
+                                  Geometry{16, 3, 9, 3}, Geometry{24, 1, 24, 1}, Geometry{32, 2, 32, 1},
+                                  Geometry{40, 1, 17, 1}, Geometry{32, 1, 31, 1}})
+            for (int planes : {1, 2}) {
+                const Bytes bitmap = random_bitmap(g, planes, static_cast<unsigned>(g.width + g.tilewidth));
+                EXPECT_EQ(parse_tiles(text_of(bitmap, g, false)), expected_tiles(bitmap, g, planes, false))
+                    << g.width << "x" << g.height << " tile " << g.tilewidth << ", " << planes << " planes";
+            }
+    }
 }
 
 // ---- the C compiler as a client of the text ----
@@ -123,11 +125,9 @@ int shell(const TempDir& dir, const std::string& command)
 }
 
 // Rebuilds the bitmap's tiled area from the array alone, through the
-// macros, and writes it in the bitmap's own layout.
-const char kArrayClient[] = R"(#include <stdio.h>
-#include "sprites.h"
-
-#ifdef GRAY
+// macros, and writes it in the bitmap's own layout. Included once per case,
+// after the case's sprites and its numbers, as the function REBUILD.
+const char kArrayClient[] = R"(#ifdef GRAY
 #define PLANES 2
 #define TILE(p, nr) TILEADDR_SPR(p, nr)
 #else
@@ -135,10 +135,9 @@ const char kArrayClient[] = R"(#include <stdio.h>
 #define TILE(p, nr) TILEADDR_SPR(nr)
 #endif
 
-static unsigned char shown[PLANES][HEIGHT][WIDTH / 8];
-
-int main(void)
+static int REBUILD(FILE *out)
 {
+    static unsigned char shown[PLANES][HEIGHT][WIDTH / 8];
     long p, c, r, k, j;
     if (TILENUMBER_SPR != HCOUNT * VCOUNT || TILEHEIGHT_SPR != TH) return 2;
     for (p = 0; p < PLANES; ++p)
@@ -160,14 +159,19 @@ int main(void)
                     }
                 }
             }
-    fwrite(shown, 1, sizeof shown, stdout);
+    fwrite(shown, 1, sizeof shown, out);
     return 0;
 }
+
+#undef PLANES
+#undef TILE
 )";
 
 // The calculator library calls of the test program, drawing into two
 // 256 x 256 planes.
-const char kStubHeader[] = R"(#include <string.h>
+const char kStubHeader[] = R"(#ifndef TIGCCLIB_STUB
+#define TIGCCLIB_STUB
+#include <string.h>
 #define SCREEN_ROW_BYTES 32
 #define SCREEN_ROWS 256
 #define LCD_SIZE (SCREEN_ROW_BYTES * SCREEN_ROWS)
@@ -182,11 +186,17 @@ void Sprite16(short x, short y, short h, const unsigned short *sprite, void *pla
 void Sprite32(short x, short y, short h, const unsigned long *sprite, void *plane, short mode);
 short ngetchx(void);
 void _main(void);
+#endif
 )";
 
+// Runs every test program, each on a clear screen, and writes what each
+// drew to screen<n>.bin.
 const char kStubDriver[] = R"(#include <stdio.h>
 #include <stdlib.h>
 #include "tigcclib.h"
+
+extern void (*const zk_programs[])(void);
+extern const int zk_program_count;
 
 unsigned char zk_screen[2][LCD_SIZE];
 static int gray_on, gray_used, keys_read, drawn_after_key;
@@ -230,9 +240,19 @@ void Sprite32(short x, short y, short h, const unsigned long *sprite, void *plan
 
 int main(void)
 {
-    _main();
-    if (keys_read != 1 || drawn_after_key || gray_on) return 7;
-    fwrite(zk_screen, 1, gray_used ? sizeof zk_screen : sizeof zk_screen[0], stdout);
+    int i;
+    for (i = 0; i < zk_program_count; ++i) {
+        char name[32];
+        FILE *f;
+        memset(zk_screen, 0, sizeof zk_screen);
+        gray_on = gray_used = keys_read = drawn_after_key = 0;
+        zk_programs[i]();
+        if (keys_read != 1 || drawn_after_key || gray_on) return 7;
+        sprintf(name, "screen%d.bin", i);
+        if (!(f = fopen(name, "wb"))) return 8;
+        fwrite(zk_screen, 1, gray_used ? sizeof zk_screen : sizeof zk_screen[0], f);
+        fclose(f);
+    }
     return 0;
 }
 )";
@@ -255,50 +275,83 @@ std::string describe(const ClientCase& c)
            std::to_string(c.planes) + (c.vertical ? " planes, vertical" : " planes, horizontal");
 }
 
+std::string define(const std::string& name, long value)
+{
+    return "#define " + name + " " + std::to_string(value) + "\n";
+}
+
 }  // namespace
 
-TEST(ZkTilerClient, ArrayRebuildsTheBitmapThroughItsMacros)
+// One program holds every case, each with its own array spr<n>, so that
+// the compiler runs once.
+TEST(TilesClient, ArrayRebuildsTheBitmapThroughItsMacros)
 {
     if (!have_c_compiler()) GTEST_SKIP() << "no C compiler";
-    for (const ClientCase& c : kClientCases) {
-        TempDir dir;
-        const Bytes bitmap = random_bitmap(c.g, c.planes, static_cast<unsigned>(c.g.width * c.g.tilewidth));
-        dir.write("in.bin", bitmap);
-        RunResult r = run_tool("zktiler", tiler_args(c.vertical ? "-v" : "-h", "in.bin", c.g, "sprites.h", "spr"), dir);
-        ASSERT_EQ(r.status, 0) << r.err;
-        dir.write("client.c", std::string(kArrayClient));
+    TempDir dir;
+    std::vector<Bytes> bitmaps;
+    std::string program = "#include <stdio.h>\n";
+    std::string calls;
+    for (std::size_t n = 0; n < std::size(kClientCases); ++n) {
+        const ClientCase& c = kClientCases[n];
         const Geometry& g = c.g;
-        const std::string defines = " -DWIDTH=" + std::to_string(g.width) + " -DHEIGHT=" + std::to_string(g.height) +
-                                    " -DTW=" + std::to_string(g.tilewidth) + " -DTH=" + std::to_string(g.tileheight) +
-                                    " -DHCOUNT=" + std::to_string(g.width / g.tilewidth) +
-                                    " -DVCOUNT=" + std::to_string(g.height / g.tileheight) +
-                                    " -DDESTWIDTH=" + std::to_string(destwidth_of(g.tilewidth)) +
-                                    (c.planes == 2 ? " -DGRAY" : "") + (c.vertical ? " -DVERTICAL" : "");
-        ASSERT_EQ(shell(dir, "cc -std=c99 -Wall -Werror -pedantic-errors" + defines + " -o client client.c"), 0)
+        bitmaps.push_back(random_bitmap(g, c.planes, static_cast<unsigned>(g.width * g.tilewidth)));
+        const std::string id = std::to_string(n);
+        dir.write("sprites" + id + ".h", text_of(bitmaps.back(), g, c.vertical, false, "spr" + id));
+        program += "#include \"sprites" + id + ".h\"\n" + define("WIDTH", g.width) + define("HEIGHT", g.height) +
+                   define("TW", g.tilewidth) + define("TH", g.tileheight) + define("HCOUNT", g.width / g.tilewidth) +
+                   define("VCOUNT", g.height / g.tileheight) + define("DESTWIDTH", destwidth_of(g.tilewidth)) +
+                   (c.planes == 2 ? "#define GRAY\n" : "") + (c.vertical ? "#define VERTICAL\n" : "") +
+                   "#define TILENUMBER_SPR TILENUMBER_SPR" + id + "\n#define TILEHEIGHT_SPR TILEHEIGHT_SPR" + id +
+                   "\n#define TILEADDR_SPR TILEADDR_SPR" + id + "\n#define REBUILD rebuild" + id + "\n" +
+                   kArrayClient +
+                   "#undef WIDTH\n#undef HEIGHT\n#undef TW\n#undef TH\n#undef HCOUNT\n#undef VCOUNT\n"
+                   "#undef DESTWIDTH\n#undef GRAY\n#undef VERTICAL\n#undef TILENUMBER_SPR\n#undef TILEHEIGHT_SPR\n"
+                   "#undef TILEADDR_SPR\n#undef REBUILD\n\n";
+        calls += "    if (!(f = fopen(\"shown" + id + ".bin\", \"wb\")) || (status = rebuild" + id +
+                 "(f)) != 0) return status ? status : 8;\n    fclose(f);\n";
+    }
+    dir.write("client.c",
+              program + "int main(void)\n{\n    FILE *f;\n    int status = 0;\n" + calls + "    return 0;\n}\n");
+    ASSERT_EQ(shell(dir, "cc -std=c99 -Wall -Werror -pedantic-errors -o client client.c"), 0);
+    ASSERT_EQ(shell(dir, "./client"), 0);
+    for (std::size_t n = 0; n < std::size(kClientCases); ++n) {
+        const ClientCase& c = kClientCases[n];
+        EXPECT_EQ(dir.read("shown" + std::to_string(n) + ".bin"), tiled_area(bitmaps[n], c.g, c.planes))
             << describe(c);
-        ASSERT_EQ(shell(dir, "./client > shown.bin"), 0) << describe(c);
-        EXPECT_EQ(dir.read("shown.bin"), tiled_area(bitmap, g, c.planes)) << describe(c);
     }
 }
 
-TEST(ZkTilerClient, TestProgramDrawsEveryTileWhereItWasCut)
+// Every test program is compiled under names of its own (main<n>, and its
+// array spr<n>) into one program that runs them one after the other.
+TEST(TilesClient, TestProgramDrawsEveryTileWhereItWasCut)
 {
     if (!have_c_compiler()) GTEST_SKIP() << "no C compiler";
-    for (const ClientCase& c : kClientCases) {
-        TempDir dir;
+    TempDir dir;
+    std::vector<Bytes> bitmaps;
+    std::string programs, list;
+    for (std::size_t n = 0; n < std::size(kClientCases); ++n) {
+        const ClientCase& c = kClientCases[n];
         const Geometry& g = c.g;
-        const Bytes bitmap = random_bitmap(g, c.planes, static_cast<unsigned>(g.height * g.tileheight));
-        dir.write("in.bin", bitmap);
-        RunResult r = run_tool("zktiler", tiler_args(c.vertical ? "-vt" : "-ht", "in.bin", g, "-"), dir,
-                               {.stdout_to = "test.c"});
-        ASSERT_EQ(r.status, 0) << r.err;
-        dir.write("tigcclib.h", std::string(kStubHeader));
-        dir.write("driver.c", std::string(kStubDriver));
-        ASSERT_EQ(shell(dir, "cc -std=c99 -Wall -Werror -I. -o program test.c driver.c"), 0) << describe(c);
-        ASSERT_EQ(shell(dir, "./program > screen.bin"), 0) << describe(c);
+        bitmaps.push_back(random_bitmap(g, c.planes, static_cast<unsigned>(g.height * g.tileheight)));
+        const std::string id = std::to_string(n);
+        dir.write("test" + id + ".c", text_of(bitmaps.back(), g, c.vertical, true, "spr" + id));
+        programs += "#define _main main" + id + "\n#define _ti89 ti89_" + id + "\n#define _ti92plus ti92plus_" + id +
+                    "\n#include \"test" + id + ".c\"\n#undef _main\n#undef _ti89\n#undef _ti92plus\n";
+        list += (n ? ", main" : "main") + id;
+    }
+    programs += "void (*const zk_programs[])(void) = {" + list + "};\nconst int zk_program_count = " +
+                std::to_string(std::size(kClientCases)) + ";\n";
+    dir.write("programs.c", programs);
+    dir.write("tigcclib.h", std::string(kStubHeader));
+    dir.write("driver.c", std::string(kStubDriver));
+    ASSERT_EQ(shell(dir, "cc -std=c99 -Wall -Werror -I. -o program programs.c driver.c"), 0);
+    ASSERT_EQ(shell(dir, "./program"), 0);
 
+    for (std::size_t n = 0; n < std::size(kClientCases); ++n) {
         // The screen shows the tiled area at the top left, nothing else.
-        const Bytes area = tiled_area(bitmap, g, c.planes);
+        const ClientCase& c = kClientCases[n];
+        const Geometry& g = c.g;
+        const Bytes area = tiled_area(bitmaps[n], g, c.planes);
         const std::size_t row_bytes = static_cast<std::size_t>(g.width / 8);
         const std::size_t plane_bytes = row_bytes * static_cast<std::size_t>(g.height);
         Bytes screen(static_cast<std::size_t>(c.planes) * 32 * 256);
@@ -306,6 +359,6 @@ TEST(ZkTilerClient, TestProgramDrawsEveryTileWhereItWasCut)
             for (std::size_t y = 0; y < static_cast<std::size_t>(g.height); ++y)
                 std::copy_n(area.begin() + static_cast<long>(p * plane_bytes + y * row_bytes), row_bytes,
                             screen.begin() + static_cast<long>((p * 256 + y) * 32));
-        EXPECT_EQ(dir.read("screen.bin"), screen) << describe(c);
+        EXPECT_EQ(dir.read("screen" + std::to_string(n) + ".bin"), screen) << describe(c);
     }
 }
