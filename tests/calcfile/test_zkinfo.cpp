@@ -130,7 +130,7 @@ TEST(ZkInfoErrors, RefusalsInTheOrderOfTheChecks)
 
     r = run_tool("zkinfo", {"."}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: file is too short\n");
+    EXPECT_EQ(r.err, on_windows("ERROR: file is too short\n", "ERROR: cannot open inputfile .\n"));
 
     Bytes wrong = kAbc;
     wrong[3] = 'X';

@@ -166,7 +166,7 @@ TEST(ZkHex2BinErrors, FilesThatCannotBeOpenedReadOrWritten)
 
     r = run_tool("zkhex2bin", {"-quiet", ".", "out"}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: cannot read inputfile .\n");
+    EXPECT_EQ(r.err, on_windows("ERROR: cannot read inputfile .\n", "ERROR: cannot open inputfile .\n"));
 
     // A failed output is removed only when it is a regular file: a link is
     // not, whatever it points to.

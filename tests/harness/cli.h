@@ -69,6 +69,14 @@ bool windows_tools();
 // whose text-mode output ends its lines so; unchanged otherwise.
 std::string text_lines(std::string text);
 
+// What a case expects where the Windows tools differ by the platform's
+// nature: a directory given as a file cannot even be opened there, where a
+// POSIX system opens it and fails at the first read.
+inline std::string on_windows(const std::string& posix, const std::string& windows)
+{
+    return windows_tools() ? windows : posix;
+}
+
 // Runs the built tool in dir (its working directory) with the given arguments.
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts = {});

@@ -267,7 +267,7 @@ TEST(ZkUnpackInput, DirectoryAsInput)
     TempDir dir;
     RunResult r = run_tool("zkunpack", {".", "o"}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "ERROR: cannot read input file .\n");
+    EXPECT_EQ(r.err, on_windows("ERROR: cannot read input file .\n", "ERROR: cannot open input file .\n"));
 }
 
 TEST(ZkUnpackOutput, ClosedStandardOutputNeverLeaksIntoTheOutputFile)

@@ -20,7 +20,7 @@ TEST(SweepBin2hex, SkipsAtTheEdgeOfTheInput)
     r = run_tool("zkbin2hex", {"-quiet", "-b4", "-ss", "5", "-se", "5", "-a", "t", "in.bin", "out"}, dir);
     expect_clean(r);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(dir.read_text("out"), "unsigned long t[1] = { \n0xa5000000\n};\n");
+    EXPECT_EQ(dir.read_c_text("out"), "unsigned long t[1] = { \n0xa5000000\n};\n");
 }
 
 TEST(SweepBin2hex, HugeNumbers)
@@ -45,7 +45,7 @@ TEST(SweepBin2hex, HugeNumbers)
     RunResult r = run_tool("zkbin2hex", {"-quiet", "-lb", "-9223372036854775808", "in.bin", "out"}, dir);
     expect_clean(r);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(dir.read_text("out"), "0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01\n");
+    EXPECT_EQ(dir.read_c_text("out"), "0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01,0x01\n");
 }
 
 TEST(SweepHex2bin, CutText)

@@ -63,7 +63,7 @@ TEST(SweepTiler, HugeArrayName)
     RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "4", "8", "4", "1", "out.c", name}, dir);
     expect_clean(r);
     if (r.status == 0) {
-        EXPECT_NE(dir.read_text("out.c").find(name), std::string::npos);
+        EXPECT_NE(dir.read_c_text("out.c").find(name), std::string::npos);
     } else {
         expect_one_error(r);
     }

@@ -136,7 +136,8 @@ TEST(SweepInputs, DirectoryGivenAsFileIsNeverReadAsData)
         c.setup(dir);
         std::filesystem::create_directory(dir.path() / c.in);
         RunResult r = run_tool(c.tool, with_input(c.args, c.in), dir);
-        check(r, c.directory, std::string(c.tool) + " directory");
+        // Windows cannot open a directory as a file: it is then as missing.
+        check(r, windows_tools() ? c.missing : c.directory, std::string(c.tool) + " directory");
     }
 }
 

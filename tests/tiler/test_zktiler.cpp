@@ -160,7 +160,7 @@ TEST(ZkTilerListing, SixteenLinesThenTheText)
                                                         {"outfile   ", "out.c"},
                                                         {"arrayname ", "spr"}}));
         // vcount 1: the vertical walk meets the tiles in the horizontal order.
-        EXPECT_EQ(dir.read_text("out.c"), kExampleText);
+        EXPECT_EQ(dir.read_c_text("out.c"), kExampleText);
     }
 
     // Default name and horizontal gray.
@@ -213,7 +213,7 @@ TEST(ZkTilerOutput, UnwritableOutputs)
         r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "out.c"}, dir, {.stdout_closed = true});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
-        EXPECT_EQ(dir.read_text("out.c"), tiles_text(kExample, {"16", "2", "6", "2", "2"}));
+        EXPECT_EQ(dir.read_c_text("out.c"), tiles_text(kExample, {"16", "2", "6", "2", "2"}));
     }
 }
 
