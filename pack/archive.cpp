@@ -102,6 +102,8 @@ static std::size_t span_of(const ArchiveItem& item)
     return item.packed ? item.bytes.size() : std::max(item.bytes.size(), kArchiveMinStoredSpan);
 }
 
+std::size_t archive_entry_cost(const ArchiveItem& item) { return kArchiveRecordSize + span_of(item); }
+
 ArchiveBuildResult build_archive(std::span<const ArchiveItem> items, std::size_t limit, std::vector<std::uint8_t>& out)
 {
     out.clear();
@@ -110,14 +112,15 @@ ArchiveBuildResult build_archive(std::span<const ArchiveItem> items, std::size_t
 
     // out holds the image from the magic on: each image offset less the
     // data size word before it.
-    const std::size_t table = kArchiveTableOffset - kArchiveMagicOffset;
+    const std::size_t table = kArchiveHeadSize;
+    if (limit < table) return {ArchiveBuild::TooLarge, 0};
     std::size_t size = table;
     std::size_t area = 0;  // the data area so far: where the next entry begins
     for (std::size_t i = 0; i < count; ++i) {
         const ArchiveItem& item = items[i];
         if (item.bytes.size() > kArchiveNumberMax) return {ArchiveBuild::EntryTooLong, i};
         if (archive_reads_as_packed(item.bytes) != item.packed) return {ArchiveBuild::Misread, i};
-        size += kArchiveRecordSize + span_of(item);
+        size += archive_entry_cost(item);
         if (size > limit || area > kArchiveNumberMax) return {ArchiveBuild::TooLarge, i};
         area += span_of(item);
     }

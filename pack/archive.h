@@ -110,12 +110,20 @@ struct ArchiveItem {
     std::string_view name;  // the record keeps the first kRecordNameSize bytes
 };
 
+// What an archive holds before its records: the magic and nr_entries.
+inline constexpr std::size_t kArchiveHeadSize = kArchiveTableOffset - kArchiveMagicOffset;
+
+// The bytes an entry adds to an archive: its record, and its bytes in the
+// data area with their padding. An archive is kArchiveHeadSize bytes plus
+// the cost of each entry.
+std::size_t archive_entry_cost(const ArchiveItem& item);
+
 enum class ArchiveBuild {
     Ok,
     TooManyEntries,  // more than kArchiveMaxEntries; index is the first entry over
     EntryTooLong,    // an entry's bytes exceed what archive_size counts
     Misread,         // a stored entry would read as packed, or a packed one as stored
-    TooLarge,        // the archive would exceed the limit from this entry on
+    TooLarge,        // the archive would exceed the limit from this entry on (0: a limit below the head)
 };
 
 struct ArchiveBuildResult {

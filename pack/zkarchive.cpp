@@ -86,27 +86,33 @@ static int run(const Settings& s)
     if (count > zk::kArchiveMaxEntries)
         return zk::fail("ERROR: inputfile %s is entry %zu: an archive holds at most %zu entries\n",
                         s.infiles[zk::kArchiveMaxEntries], zk::kArchiveMaxEntries, zk::kArchiveMaxEntries);
+    std::string outfile = s.name;
+    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
+
+    // Each entry is refused as soon as the archive outgrows its variable,
+    // so that no more inputs are read, packed and held than can fit.
+    const std::size_t limit = zk::calc_max_other_content(kArchiveType.size());
     std::vector<Entry> entries(count);
     std::vector<zk::ArchiveItem> items(count);
-    long total_input = 0;
+    std::size_t size = zk::kArchiveHeadSize;
+    std::size_t total_input = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (read_entry(s.infiles[i], s.store, entries[i]) != 0) return 1;
         items[i] = {entries[i].bytes, entries[i].packed, zk::archive_entry_name(s.infiles[i])};
+        size += zk::archive_entry_cost(items[i]);
+        if (size > limit)
+            return zk::fail("ERROR: archive %s would be too large with inputfile %s (more than %zu bytes)\n",
+                            outfile.c_str(), s.infiles[i], limit);
         total_input += entries[i].orig_size;
     }
-
-    std::string outfile = s.name;
-    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
-    const std::size_t limit = zk::calc_max_other_content(kArchiveType.size());
     std::vector<std::uint8_t> archive;
-    const zk::ArchiveBuildResult built = zk::build_archive(items, limit, archive);
-    if (built.status != zk::ArchiveBuild::Ok)  // the entries fit every other rule
-        return zk::fail("ERROR: archive %s would be too large with inputfile %s (more than %zu bytes)\n",
-                        outfile.c_str(), s.infiles[built.index], limit);
     zk::Buffer file;
-    if (zk::build_other_file(s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
+    // The writer refuses nothing that the checks above let through; what
+    // is left to fail is memory.
+    if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
+        zk::build_other_file(s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
-                        archive.size() + kArchiveType.size() + zk::kCalcStringOverhead);
+                        size + kArchiveType.size() + zk::kCalcStringOverhead);
 
     for (const Entry& e : entries)
         if (zk::output_is_input(e.file, outfile.c_str())) return 1;
@@ -120,7 +126,7 @@ static int run(const Settings& s)
     for (std::size_t i = 0; i < count; ++i)
         std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].bytes.size(),
                     entries[i].orig_size, entries[i].packed ? "packed" : "stored", s.infiles[i]);
-    std::printf("%zu bytes written to %s (%zu entries of %ld bytes)\n", file.size(), outfile.c_str(), count,
+    std::printf("%zu bytes written to %s (%zu entries of %zu bytes)\n", file.size(), outfile.c_str(), count,
                 total_input);
     return 0;
 }

@@ -144,7 +144,8 @@ TEST(BuildOtherFile, ContentTypeAndTagUnderTheOtherTypeIdentifier)
     zk::Buffer out;
     ASSERT_EQ(zk::build_other_file(CalcKind::Ti92Plus, "pics", "pic1", "zka", zktest::bytes_of("abc"), out),
               zk::CalcBuild::Ok);
-    EXPECT_EQ(bytes_of(out), calc_file(other_data(zktest::bytes_of("abc"), "zka"), kSig92, "pics", "pic1", kTypeIdOther));
+    EXPECT_EQ(bytes_of(out),
+              calc_file(other_data(zktest::bytes_of("abc"), "zka"), kSig92, "pics", "pic1", kTypeIdOther));
 
     // Content, type and the three framing bytes fill the data size word.
     const std::size_t most = zk::calc_max_other_content(4);

@@ -183,7 +183,8 @@ TEST(ArchiveWriter, RecordsNamesAndPaddingByteForByte)
     Bytes expected{'z', 'k', 'a', 0, 0, 3};
     const Bytes records[] = {
         {0x00, 0x00, 0x00, 0x02, 's', 'h', 'o', 'r', 't', 0, 0, 0, 0, 0, 0, 0},
-        {0x00, 0x04, 0x00, static_cast<std::uint8_t>(stream.size()), 'p', 'a', 'c', 'k', 'e', 'd', '_', 'e', 0, 0, 0, 0},
+        {0x00, 0x04, 0x00, static_cast<std::uint8_t>(stream.size()), 'p', 'a', 'c', 'k', 'e', 'd', '_', 'e', 0, 0, 0,
+         0},
         {0x00, static_cast<std::uint8_t>(4 + stream.size()), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
     };
     for (const Bytes& r : records) expected.insert(expected.end(), r.begin(), r.end());
@@ -249,6 +250,8 @@ TEST(ArchiveWriter, RefusesTheFirstEntryThatBreaksARule)
     EXPECT_EQ(out.size(), 46u);
     EXPECT_EQ(refused(two, 45), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{1}));
     EXPECT_EQ(refused(two, 25), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{0}));
+    EXPECT_EQ(zk::build_archive({}, 6, out).status, zk::ArchiveBuild::Ok);
+    EXPECT_EQ(refused({}, 5), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{0}));
 
     // Past a limit that large, entry_offset could not address an entry.
     const Bytes most(65535, 'x');
