@@ -115,12 +115,20 @@ std::optional<std::string> calc_stored_name(std::string_view text);
 // True for a custom type's name: 1 to 4 ASCII letters or digits.
 bool calc_other_type_valid(std::string_view type);
 
+// A custom type's file is its content and type name plus the framing and
+// these: the two 0x00 bytes and the tag.
+inline constexpr std::size_t kCalcOtherExtra = 3;
+
+constexpr std::size_t calc_other_file_size(std::size_t content_size, std::size_t type_size)
+{
+    return content_size + type_size + kCalcFraming + kCalcOtherExtra;
+}
+
 // The longest content a variable of a custom type of type_size characters
-// holds: what the data size word counts, less the two 0x00 bytes, the
-// type and the tag.
+// holds: what the data size word counts, less the type and the extra bytes.
 constexpr std::size_t calc_max_other_content(std::size_t type_size)
 {
-    return kCalcMaxDataSize - 3 - type_size;
+    return kCalcMaxDataSize - kCalcOtherExtra - type_size;
 }
 
 // ---------------------------------------------------------------------------

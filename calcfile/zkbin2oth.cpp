@@ -57,9 +57,9 @@ static int run(const Settings& s)
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;
     if (zk::build_other_file(s.kind, folder, s.varname, s.type, {content.data(), content.size()}, file) !=
-        zk::CalcBuild::Ok)  // the length fits; the framing is a string's, with the type beside the content
+        zk::CalcBuild::Ok)  // the length fits
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
-                        content.size() + std::strlen(s.type) + zk::kCalcStringOverhead);
+                        zk::calc_other_file_size(content.size(), std::strlen(s.type)));
 
     std::string outfile = s.varname;
     outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");

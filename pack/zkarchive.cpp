@@ -112,7 +112,7 @@ static int run(const Settings& s)
     if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
         zk::build_other_file(s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
-                        size + kArchiveType.size() + zk::kCalcStringOverhead);
+                        zk::calc_other_file_size(size, kArchiveType.size()));
 
     for (const Entry& e : entries)
         if (zk::output_is_input(e.file, outfile.c_str())) return 1;
