@@ -154,20 +154,7 @@ TEST(ArchiveEntries, PackedStreamsAreBoundedByTheImage)
 }
 
 // ---------------------------------------------------------------------------
-// The writer, read back by the reader above.
-
-namespace {
-
-// The image the reader sees of a written archive: the data size word, then
-// the archive (what follows the archive in a variable does not matter).
-Bytes image_of_archive(const std::vector<std::uint8_t>& archive)
-{
-    Bytes image{0, 0};
-    image.insert(image.end(), archive.begin(), archive.end());
-    return image;
-}
-
-}  // namespace
+// The writer (read back by zkunarchive in ZkArchiveRoundTrip).
 
 TEST(ArchiveWriter, RecordsNamesAndPaddingByteForByte)
 {
@@ -192,36 +179,6 @@ TEST(ArchiveWriter, RecordsNamesAndPaddingByteForByte)
     expected.insert(expected.end(), stream.begin(), stream.end());
     expected.insert(expected.end(), {0, 0, 0, 0});  // the empty entry's padding
     EXPECT_EQ(Bytes(out.begin(), out.end()), expected);
-}
-
-// Each short stored entry is followed by what would make the reader take it
-// for packed: the next entry's "ZP", and a packed stream's own magic.
-TEST(ArchiveWriter, ShortStoredEntriesNeverReadAsPacked)
-{
-    const Bytes stream = sample_stream();
-    const std::vector<Bytes> blobs{{}, stream, {'x'}, {'Z', 'P', 'q', 'r', 's'}, {'x', 'y', 'Z'}, {'P', 'q', 'r', 's'},
-                                   {'a', 'b'}};
-    std::vector<zk::ArchiveItem> items;
-    for (const Bytes& b : blobs) items.push_back({b, zk::archive_reads_as_packed(b), "n"});
-    std::vector<std::uint8_t> out;
-    ASSERT_EQ(zk::build_archive(items, 65535, out).status, zk::ArchiveBuild::Ok);
-    const Bytes image = image_of_archive(out);
-    const zk::Archive a = zk::open_archive(image).value();
-    ASSERT_EQ(a.nr_entries, static_cast<int>(blobs.size()));
-    for (int i = 0; i < a.nr_entries; ++i) {
-        const zk::ArchiveEntry e = zk::archive_entry(a, i);
-        EXPECT_TRUE(e.inside) << i;
-        EXPECT_EQ(e.packed, items[static_cast<std::size_t>(i)].packed) << i;
-        EXPECT_EQ(e.archive_size, blobs[static_cast<std::size_t>(i)].size()) << i;
-        if (!e.packed) {
-            const std::span<const std::uint8_t> bytes = zk::stored_bytes(a, e);
-            EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), blobs[static_cast<std::size_t>(i)]) << i;
-        } else {
-            int code = -1;
-            EXPECT_EQ(unpacked(a, e, code), kSampleData);
-            EXPECT_EQ(code, zk::kUnpackOk);
-        }
-    }
 }
 
 TEST(ArchiveWriter, RefusesTheFirstEntryThatBreaksARule)
