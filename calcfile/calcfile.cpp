@@ -43,6 +43,33 @@ const char* calc_type_name(std::uint8_t tag)
     }
 }
 
+std::optional<std::string> calc_stored_name(std::string_view text)
+{
+    auto is_letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+    if (text.empty() || text.size() > kCalcMaxNameLength || !is_letter(text[0])) return std::nullopt;
+    std::string stored(text);
+    for (char& c : stored) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        else if (!is_letter(c) && !(c >= '0' && c <= '9') && c != '_') return std::nullopt;
+    }
+    return stored;
+}
+
+bool calc_other_type_valid(std::string_view type)
+{
+    auto alnum = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    return !type.empty() && type.size() <= kCalcMaxOtherTypeSize && std::ranges::all_of(type, alnum);
+}
+
+// The first 8 bytes of text in a name field, the rest of it 0x00.
+static void put_name(std::uint8_t* field, std::string_view text)
+{
+    std::memset(field, 0, kCalcNameSize);
+    if (!text.empty()) std::memcpy(field, text.data(), std::min(text.size(), kCalcNameSize));
+}
+
+void CalcHeader::set_name(std::size_t offset, std::string_view text) { put_name(bytes + offset, text); }
+
 std::optional<CalcHeader> calc_header(std::span<const std::uint8_t> start)
 {
     if (start.size() < kCalcHeaderSize) return std::nullopt;
@@ -137,12 +164,6 @@ bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
            !std::ferror(file);
 }
 
-// The first 8 bytes of text in a name field, the rest of it left 0x00.
-static void put_name(std::uint8_t* field, std::string_view text)
-{
-    std::memcpy(field, text.data(), std::min(text.size(), kCalcNameSize));
-}
-
 static void put_le32(std::uint8_t* at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -204,6 +225,15 @@ CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_
     static constexpr std::uint8_t kZero[] = {0x00};
     const std::span<const std::uint8_t> data[] = {kZero, text, kZero};
     return build_calc_file({kind, folder, name, kCalcTypeIdString, data, kCalcTagString}, out);
+}
+
+CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_view name, std::string_view type,
+                           std::span<const std::uint8_t> content, Buffer& out)
+{
+    static constexpr std::uint8_t kZero[] = {0x00};
+    const std::span<const std::uint8_t> data[] = {
+        content, kZero, {reinterpret_cast<const std::uint8_t*>(type.data()), type.size()}, kZero};
+    return build_calc_file({kind, folder, name, kCalcTypeIdOther, data, kCalcTagOther}, out);
 }
 
 }  // namespace zk

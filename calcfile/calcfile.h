@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace zk {
@@ -72,7 +73,16 @@ inline constexpr std::uint8_t kCalcTagOther = 0xF8;
 inline constexpr std::int32_t kCalcStringOverhead = static_cast<std::int32_t>(kCalcFraming) + 3;
 inline constexpr std::int32_t kCalcMaxStringLength = static_cast<std::int32_t>(kCalcMaxDataSize) - 3;
 
+// A custom type's (OTH) data: the content, 0x00, the type's name of 1 to 4
+// letters or digits, 0x00, the tag 0xF8. The calculator shows the type;
+// readers take the three bytes before the 0x00 that precedes the tag.
+inline constexpr std::size_t kCalcMaxOtherTypeSize = 4;
+
 inline constexpr std::string_view kCalcDefaultFolder = "main";
+
+// The calculator's names of variables and folders: 1 to 8 characters, a
+// letter first, then letters, digits or "_", stored in lower case.
+inline constexpr std::size_t kCalcMaxNameLength = 8;
 
 enum class CalcKind { Ti89, Ti92Plus };
 
@@ -98,6 +108,29 @@ std::optional<CalcKind> calc_kind_of_name(std::string_view name);
 // "STR", "ASM" or "OTH" for the three known tags, else nullptr.
 const char* calc_type_name(std::uint8_t tag);
 
+// text as the calculator stores a variable or folder name (upper-case
+// letters in lower case); empty when it is not such a name.
+std::optional<std::string> calc_stored_name(std::string_view text);
+
+// True for a custom type's name: 1 to 4 ASCII letters or digits.
+bool calc_other_type_valid(std::string_view type);
+
+// A custom type's file is its content and type name plus the framing and
+// these: the two 0x00 bytes and the tag.
+inline constexpr std::size_t kCalcOtherExtra = 3;
+
+constexpr std::size_t calc_other_file_size(std::size_t content_size, std::size_t type_size)
+{
+    return content_size + type_size + kCalcFraming + kCalcOtherExtra;
+}
+
+// The longest content a variable of a custom type of type_size characters
+// holds: what the data size word counts, less the type and the extra bytes.
+constexpr std::size_t calc_max_other_content(std::size_t type_size)
+{
+    return kCalcMaxDataSize - kCalcOtherExtra - type_size;
+}
+
 // ---------------------------------------------------------------------------
 // Reading
 
@@ -122,6 +155,11 @@ struct CalcHeader {
     {
         return static_cast<std::uint16_t>(bytes[kCalcImageOffset] << 8 | bytes[kCalcImageOffset + 1]);
     }
+
+    // A name field set to the first 8 bytes of text, 0x00 after them.
+    void set_folder(std::string_view text) { set_name(kCalcFolderOffset, text); }
+    void set_varname(std::string_view text) { set_name(kCalcVarnameOffset, text); }
+    void set_name(std::size_t offset, std::string_view text);
 
     // The field at offset of width bytes, ending early at its first 0x00
     // when stop_at_zero is set.
@@ -221,5 +259,12 @@ CalcBuild build_calc_file(const CalcVariable& var, Buffer& out);
 // type identifier 0x0C; a file of text's length + 93 bytes.
 CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_view name,
                             std::span<const std::uint8_t> text, Buffer& out);
+
+// A variable of a custom type: the content, 0x00, type, 0x00 and the tag
+// 0xF8, under the type identifier 0x1C; a file of content's length +
+// type's length + 93 bytes. type is taken as it is (calc_other_type_valid
+// is the caller's check).
+CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_view name, std::string_view type,
+                           std::span<const std::uint8_t> content, Buffer& out);
 
 }  // namespace zk

@@ -76,4 +76,70 @@ int unpack_entry(const Archive& a, const ArchiveEntry& e, std::uint8_t* out)
     return unpack_stream(rest.data(), stream_length, out, e.orig_size);
 }
 
+bool archive_reads_as_packed(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= kStreamMagicEnd && pack_has_magic(bytes.data());
+}
+
+std::string_view archive_entry_name(std::string_view path)
+{
+    const std::size_t folder_end = path.find_last_of("/\\");
+    std::string_view name = folder_end == std::string_view::npos ? path : path.substr(folder_end + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
+    return name;
+}
+
+static void put_be16(std::uint8_t* p, std::size_t value)
+{
+    p[0] = static_cast<std::uint8_t>(value >> 8);
+    p[1] = static_cast<std::uint8_t>(value);
+}
+
+// The bytes an entry takes in the data area, padding included.
+static std::size_t span_of(const ArchiveItem& item)
+{
+    return item.packed ? item.bytes.size() : std::max(item.bytes.size(), kArchiveMinStoredSpan);
+}
+
+std::size_t archive_entry_cost(const ArchiveItem& item) { return kArchiveRecordSize + span_of(item); }
+
+ArchiveBuildResult build_archive(std::span<const ArchiveItem> items, std::size_t limit, std::vector<std::uint8_t>& out)
+{
+    out.clear();
+    const std::size_t count = items.size();
+    if (count > kArchiveMaxEntries) return {ArchiveBuild::TooManyEntries, kArchiveMaxEntries};
+
+    // out holds the image from the magic on: each image offset less the
+    // data size word before it.
+    const std::size_t table = kArchiveHeadSize;
+    if (limit < table) return {ArchiveBuild::TooLarge, 0};
+    std::size_t size = table;
+    std::size_t area = 0;  // the data area so far: where the next entry begins
+    for (std::size_t i = 0; i < count; ++i) {
+        const ArchiveItem& item = items[i];
+        if (item.bytes.size() > kArchiveNumberMax) return {ArchiveBuild::EntryTooLong, i};
+        if (archive_reads_as_packed(item.bytes) != item.packed) return {ArchiveBuild::Misread, i};
+        size += archive_entry_cost(item);
+        if (size > limit || area > kArchiveNumberMax) return {ArchiveBuild::TooLarge, i};
+        area += span_of(item);
+    }
+
+    const std::size_t data_area = table + kArchiveRecordSize * count;
+    out.assign(data_area + area, 0);
+    std::copy(std::begin(kArchiveMagic), std::end(kArchiveMagic), out.begin());
+    put_be16(out.data() + kArchiveCountOffset - kArchiveMagicOffset, count);
+    std::size_t offset = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const ArchiveItem& item = items[i];
+        std::uint8_t* record = out.data() + table + kArchiveRecordSize * i;
+        put_be16(record + kRecordEntryOffset, offset);
+        put_be16(record + kRecordArchiveSize, item.bytes.size());
+        std::copy_n(item.name.begin(), std::min(item.name.size(), kRecordNameSize), record + kRecordName);
+        std::ranges::copy(item.bytes, out.begin() + static_cast<std::ptrdiff_t>(data_area + offset));
+        offset += span_of(item);
+    }
+    return {};
+}
+
 }  // namespace zk

@@ -139,6 +139,44 @@ TEST(BuildCalcFile, AnyTypeIdentifierTagAndPieces)
     EXPECT_EQ(zk::build_calc_file({.name = "x", .data = over, .tag = zk::kCalcTagOther}, out), zk::CalcBuild::TooLong);
 }
 
+TEST(BuildOtherFile, ContentTypeAndTagUnderTheOtherTypeIdentifier)
+{
+    zk::Buffer out;
+    ASSERT_EQ(zk::build_other_file(CalcKind::Ti92Plus, "pics", "pic1", "zka", zktest::bytes_of("abc"), out),
+              zk::CalcBuild::Ok);
+    EXPECT_EQ(bytes_of(out),
+              calc_file(other_data(zktest::bytes_of("abc"), "zka"), kSig92, "pics", "pic1", kTypeIdOther));
+
+    // Content, type and the three framing bytes fill the data size word.
+    const std::size_t most = zk::calc_max_other_content(4);
+    EXPECT_EQ(most, 65528u);
+    ASSERT_EQ(zk::build_other_file(CalcKind::Ti89, "main", "x", "abcd", Bytes(most, 7), out), zk::CalcBuild::Ok);
+    expect_valid_calc_file(bytes_of(out));
+    EXPECT_EQ(zk::build_other_file(CalcKind::Ti89, "main", "x", "abcd", Bytes(most + 1, 7), out),
+              zk::CalcBuild::TooLong);
+}
+
+TEST(CalcNames, StoredAsTheCalculatorStoresThem)
+{
+    EXPECT_EQ(zk::calc_stored_name("Level_2"), "level_2");
+    EXPECT_EQ(zk::calc_stored_name("ABCDEFGH"), "abcdefgh");
+    EXPECT_EQ(zk::calc_stored_name("z"), "z");
+    for (const char* bad : {"", "abcdefghi", "2nd", "_x", "a-b", "a b", "caf\xc3\xa9"})
+        EXPECT_EQ(zk::calc_stored_name(bad), std::nullopt) << bad;
+
+    for (const char* type : {"a", "zka", "Lvl2", "0000"}) EXPECT_TRUE(zk::calc_other_type_valid(type)) << type;
+    for (const char* type : {"", "abcde", "a_b", "a.b", "a b"}) EXPECT_FALSE(zk::calc_other_type_valid(type)) << type;
+
+    zk::CalcHeader h = *zk::CalcView{hello_file()}.header();
+    h.set_folder("games");
+    h.set_varname("longername");
+    h.set_varname("ab");
+    EXPECT_EQ(h.folder(), "games");
+    EXPECT_EQ(h.varname(), "ab");
+    const Bytes renamed = calc_file(string_data(zktest::bytes_of("hello")), kSig89, "games", "ab");
+    EXPECT_EQ(Bytes(h.bytes, h.bytes + 88), Bytes(renamed.begin(), renamed.begin() + 88));
+}
+
 TEST(CalcKindOf, ExactSignaturesOnly)
 {
     EXPECT_EQ(zk::calc_kind(zktest::bytes_of("**TI89**")), CalcKind::Ti89);

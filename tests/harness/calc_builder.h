@@ -24,6 +24,21 @@ inline Bytes string_data(const Bytes& content)
     return d;
 }
 
+// A custom type's data: the content, 0x00, the type's name, 0x00, the tag 0xF8.
+inline Bytes other_data(const Bytes& content, const std::string& type)
+{
+    Bytes d = content;
+    d.push_back(0x00);
+    d.insert(d.end(), type.begin(), type.end());
+    d.push_back(0x00);
+    d.push_back(0xF8);
+    return d;
+}
+
+// The header's type identifiers of a string and of a custom type.
+inline constexpr std::uint8_t kTypeIdString = 0x0C;
+inline constexpr std::uint8_t kTypeIdOther = 0x1C;
+
 // The sum of the bytes from offset 86 through the tag, modulo 65536.
 inline unsigned checksum_of(const Bytes& file)
 {
@@ -35,7 +50,7 @@ inline unsigned checksum_of(const Bytes& file)
 // A complete file around data (which ends with its type tag), with a
 // correct length field, data size word and checksum.
 inline Bytes calc_file(const Bytes& data, const std::string& signature = kSig89, const std::string& folder = "main",
-                       const std::string& name = "x")
+                       const std::string& name = "x", std::uint8_t type_id = kTypeIdString)
 {
     Bytes f(88, 0);
     auto put = [&](std::size_t at, const std::string& s, std::size_t width) {
@@ -47,7 +62,7 @@ inline Bytes calc_file(const Bytes& data, const std::string& signature = kSig89,
     f[58] = 1;
     f[60] = 0x52;
     put(64, name, 8);
-    f[72] = 0x0C;
+    f[72] = type_id;
     f[74] = 3;
     const std::size_t size = 90 + data.size();
     for (int i = 0; i < 4; ++i) f[76 + i] = static_cast<std::uint8_t>(size >> (8 * i));

@@ -152,3 +152,75 @@ TEST(ArchiveEntries, PackedStreamsAreBoundedByTheImage)
             EXPECT_GE(code, zk::kUnpackTruncated) << keep;
         }
 }
+
+// ---------------------------------------------------------------------------
+// The writer (read back by zkunarchive in ZkArchiveRoundTrip).
+
+TEST(ArchiveWriter, RecordsNamesAndPaddingByteForByte)
+{
+    const Bytes stream = sample_stream(), ab = bytes_of("ab");
+    const zk::ArchiveItem items[] = {
+        {ab, false, "short"},
+        {stream, true, "packed_entry"},
+        {{}, false, ""},
+    };
+    std::vector<std::uint8_t> out{1, 2, 3};
+    ASSERT_EQ(zk::build_archive(items, 65535, out).status, zk::ArchiveBuild::Ok);
+
+    Bytes expected{'z', 'k', 'a', 0, 0, 3};
+    const Bytes records[] = {
+        {0x00, 0x00, 0x00, 0x02, 's', 'h', 'o', 'r', 't', 0, 0, 0, 0, 0, 0, 0},
+        {0x00, 0x04, 0x00, static_cast<std::uint8_t>(stream.size()), 'p', 'a', 'c', 'k', 'e', 'd', '_', 'e', 0, 0, 0,
+         0},
+        {0x00, static_cast<std::uint8_t>(4 + stream.size()), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const Bytes& r : records) expected.insert(expected.end(), r.begin(), r.end());
+    expected.insert(expected.end(), {'a', 'b', 0, 0});  // padded to 4
+    expected.insert(expected.end(), stream.begin(), stream.end());
+    expected.insert(expected.end(), {0, 0, 0, 0});  // the empty entry's padding
+    EXPECT_EQ(Bytes(out.begin(), out.end()), expected);
+}
+
+TEST(ArchiveWriter, RefusesTheFirstEntryThatBreaksARule)
+{
+    const Bytes zp{'a', 'b', 'Z', 'P', 'c'};
+    std::vector<std::uint8_t> out;
+    auto refused = [&out](std::vector<zk::ArchiveItem> items, std::size_t limit) {
+        out.assign(3, 9);
+        const zk::ArchiveBuildResult r = zk::build_archive(items, limit, out);
+        EXPECT_TRUE(out.empty());
+        return std::pair(r.status, r.index);
+    };
+    const Bytes four(4, 'x');
+    EXPECT_EQ(refused({{four}, {zp, false}}, 65535), std::pair(zk::ArchiveBuild::Misread, std::size_t{1}));
+    EXPECT_EQ(refused({{four, true}}, 65535), std::pair(zk::ArchiveBuild::Misread, std::size_t{0}));
+    const Bytes too_long(65536, 'x');
+    EXPECT_EQ(refused({{four}, {too_long}}, 1 << 20), std::pair(zk::ArchiveBuild::EntryTooLong, std::size_t{1}));
+    EXPECT_EQ(refused(std::vector<zk::ArchiveItem>(32768), 1 << 20),
+              std::pair(zk::ArchiveBuild::TooManyEntries, std::size_t{32767}));
+
+    // The head, then a record and at least 4 bytes per entry: two short
+    // entries take 6 + 2 * 20 bytes.
+    const Bytes ab = bytes_of("ab");
+    const std::vector<zk::ArchiveItem> two{{four}, {ab}};
+    EXPECT_EQ(zk::build_archive(two, 46, out).status, zk::ArchiveBuild::Ok);
+    EXPECT_EQ(out.size(), 46u);
+    EXPECT_EQ(refused(two, 45), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{1}));
+    EXPECT_EQ(refused(two, 25), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{0}));
+    EXPECT_EQ(zk::build_archive({}, 6, out).status, zk::ArchiveBuild::Ok);
+    EXPECT_EQ(refused({}, 5), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{0}));
+
+    // Past a limit that large, entry_offset could not address an entry.
+    const Bytes most(65535, 'x');
+    EXPECT_EQ(refused({{most}, {four}, {four}}, 1 << 20), std::pair(zk::ArchiveBuild::TooLarge, std::size_t{2}));
+}
+
+TEST(ArchiveWriter, EntryNamesWithoutFoldersAndLastExtension)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"level1.bin", "level1"},   {"data/maps/level.one.bin", "level.one"}, {"dir\\pic.dat", "pic"},
+        {"noext", "noext"},          {".hidden", ".hidden"},                   {"dir.d/file", "file"},
+        {"dir/", ""},                {"", ""},
+    };
+    for (const auto& [path, name] : cases) EXPECT_EQ(zk::archive_entry_name(path), name) << path;
+}

@@ -1,0 +1,116 @@
+// zkbin2oth: wraps the bytes of any file into a variable of a custom type
+// (an OTH variable) for the TI-89 or the TI-92 Plus, named after the
+// variable.
+#include "calcfile.h"
+#include "frame.h"
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+
+static constexpr const zk::ToolId& kId = zk::tool("zkbin2oth");
+
+static constexpr const char kUsage[] =
+    "Usage: zkbin2oth <-s89 | -s92> <infile> <name> <type> [folder]\n"
+    "\n"
+    "       -s89  ....  generate TI89 variable\n"
+    "       -s92  ....  generate TI92 variable\n"
+    "\n"
+    "       enwraps any file into a TI89 or TI92 variable of the custom\n"
+    "       type <type> (1 to 4 letters or digits), written to <name>.89y\n"
+    "       or <name>.9xy\n";
+
+struct Settings {
+    const char* infile = nullptr;
+    const char* varname = nullptr;
+    const char* type = nullptr;
+    const char* folder = nullptr;  // none: the variable goes to "main"
+    bool kind_given = false;
+    zk::CalcKind kind = zk::CalcKind::Ti89;
+};
+
+static int run(const Settings& s)
+{
+    if (!zk::calc_other_type_valid(s.type))
+        return zk::fail("ERROR: invalid type %s (1 to 4 letters or digits)\n", s.type);
+    const std::size_t limit = zk::calc_max_other_content(std::strlen(s.type));
+
+    zk::Buffer content;
+    std::optional<zk::FileId> input;
+    {
+        zk::File in = zk::open_input(s.infile);
+        if (!in) return 1;
+        input = zk::file_id(in.get());
+        switch (zk::read_all(in.get(), limit, content)) {
+        case zk::ReadAll::Ok:
+            break;
+        case zk::ReadAll::TooLong:
+            return zk::fail("ERROR: inputfile %s is too long for a variable of type %s (more than %zu bytes)\n",
+                            s.infile, s.type, limit);
+        case zk::ReadAll::ReadError:
+            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
+        case zk::ReadAll::NoMemory:
+            return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", limit + 1);
+        }
+    }
+    const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
+    zk::Buffer file;
+    if (zk::build_other_file(s.kind, folder, s.varname, s.type, {content.data(), content.size()}, file) !=
+        zk::CalcBuild::Ok)  // the length fits
+        return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
+                        zk::calc_other_file_size(content.size(), std::strlen(s.type)));
+
+    std::string outfile = s.varname;
+    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
+    if (zk::output_is_input(input, outfile.c_str())) return 1;
+    zk::File out = zk::open_output(outfile.c_str(), "wb");
+    if (!out) return 1;
+    std::fwrite(file.data(), 1, file.size(), out.get());
+    if (!zk::close_checked(out)) {
+        zk::discard_output(out, outfile.c_str());
+        return zk::fail_output(outfile.c_str());
+    }
+    std::printf("%zu bytes written to %s\n", file.size(), outfile.c_str());
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    zk::start(kId, kUsage, argc, argv);
+    zk::print_banner(kId);
+    if (argc < 5) {
+        zk::print_usage(kId, kUsage);
+        return zk::finish(1);
+    }
+    Settings s;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "-s89") == 0) {
+            s.kind_given = true;
+            s.kind = zk::CalcKind::Ti89;
+        } else if (std::strcmp(arg, "-s92") == 0) {
+            s.kind_given = true;
+            s.kind = zk::CalcKind::Ti92Plus;
+        } else if (arg[0] == '-') {
+            zk::eprint("ERROR: invalid option %s\n", arg);
+            return zk::finish(1);
+        } else if (!s.infile) {
+            s.infile = arg;
+        } else if (!s.varname) {
+            s.varname = arg;
+        } else if (!s.type) {
+            s.type = arg;
+        } else if (!s.folder) {
+            s.folder = arg;
+        } else {
+            zk::print_usage(kId, kUsage);
+            return zk::finish(1);
+        }
+    }
+    if (!s.infile || !s.type || !s.kind_given) {
+        zk::print_usage(kId, kUsage);
+        return zk::finish(1);
+    }
+    return zk::finish(run(s));
+}

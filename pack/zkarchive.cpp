@@ -1,0 +1,163 @@
+// zkarchive: bundles files into a ZKArchive, an OTH variable of the type
+// "zka" for the TI-89 or the TI-92 Plus, each entry packed when that makes
+// it smaller and stored as it is otherwise.
+#include "archive.h"
+#include "calcfile.h"
+#include "frame.h"
+#include "pack.h"
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+static constexpr const zk::ToolId& kId = zk::tool("zkarchive");
+
+static constexpr const char kUsage[] =
+    "Usage: zkarchive <-s89 | -s92> [-store] <name> <infile>...\n"
+    "\n"
+    "       -s89    ....  generate TI89 archive\n"
+    "       -s92    ....  generate TI92 archive\n"
+    "       -store  ....  store the entries unpacked (an entry whose bytes 2\n"
+    "                     and 3 are \"ZP\" is packed all the same)\n"
+    "\n"
+    "       bundles the infiles, in their order, into a ZKArchive written to\n"
+    "       <name>.89y or <name>.9xy for zkunarchive; each entry is packed if\n"
+    "       that makes it smaller, and its record keeps the infile's name\n"
+    "       without folders and extension, cut to 8 characters\n";
+
+static constexpr std::string_view kArchiveType = "zka";
+
+struct Settings {
+    const char* name = nullptr;
+    std::vector<const char*> infiles;
+    bool kind_given = false;
+    zk::CalcKind kind = zk::CalcKind::Ti89;
+    bool store = false;
+};
+
+// One input as it goes into the archive.
+struct Entry {
+    std::vector<std::uint8_t> bytes;  // the packed stream, or the input itself
+    bool packed = false;
+    unsigned orig_size = 0;
+    std::optional<zk::FileId> file;
+};
+
+static int read_entry(const char* infile, bool store, Entry& e)
+{
+    zk::Buffer input;
+    {
+        zk::File in = zk::open_input(infile);
+        if (!in) return 1;
+        e.file = zk::file_id(in.get());
+        switch (zk::read_all(in.get(), zk::kPackMaxOrigSize, input)) {
+        case zk::ReadAll::Ok:
+            break;
+        case zk::ReadAll::TooLong:
+            return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", infile, zk::kPackMaxOrigSize);
+        case zk::ReadAll::ReadError:
+            return zk::fail("ERROR: cannot read inputfile %s\n", infile);
+        case zk::ReadAll::NoMemory:
+            return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", zk::kPackMaxOrigSize + 1);
+        }
+    }
+    const std::span<const std::uint8_t> data(input.data(), input.size());
+    e.orig_size = static_cast<unsigned>(data.size());
+    // Stored, such an entry would read back as a packed stream.
+    const bool must_pack = zk::archive_reads_as_packed(data);
+    if (store && !must_pack) {
+        e.bytes.assign(data.begin(), data.end());
+        return 0;
+    }
+    const bool packs = zk::pack_stream(data.data(), data.size(), {}, e.bytes) == zk::PackResult::Ok;
+    if (must_pack && !packs)
+        return zk::fail("ERROR: inputfile %s begins like a packed stream (\"ZP\" at offset 2) and cannot be packed\n",
+                        infile);
+    e.packed = must_pack || (packs && e.bytes.size() < data.size());
+    if (!e.packed) e.bytes.assign(data.begin(), data.end());
+    return 0;
+}
+
+static int run(const Settings& s)
+{
+    const std::size_t count = s.infiles.size();
+    if (count > zk::kArchiveMaxEntries)
+        return zk::fail("ERROR: inputfile %s is entry %zu: an archive holds at most %zu entries\n",
+                        s.infiles[zk::kArchiveMaxEntries], zk::kArchiveMaxEntries, zk::kArchiveMaxEntries);
+    std::string outfile = s.name;
+    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
+
+    // Each entry is refused as soon as the archive outgrows its variable,
+    // so that no more inputs are read, packed and held than can fit.
+    const std::size_t limit = zk::calc_max_other_content(kArchiveType.size());
+    std::vector<Entry> entries(count);
+    std::vector<zk::ArchiveItem> items(count);
+    std::size_t size = zk::kArchiveHeadSize;
+    std::size_t total_input = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (read_entry(s.infiles[i], s.store, entries[i]) != 0) return 1;
+        items[i] = {entries[i].bytes, entries[i].packed, zk::archive_entry_name(s.infiles[i])};
+        size += zk::archive_entry_cost(items[i]);
+        if (size > limit)
+            return zk::fail("ERROR: archive %s would be too large with inputfile %s (more than %zu bytes)\n",
+                            outfile.c_str(), s.infiles[i], limit);
+        total_input += entries[i].orig_size;
+    }
+    std::vector<std::uint8_t> archive;
+    zk::Buffer file;
+    // The writer refuses nothing that the checks above let through; what
+    // is left to fail is memory.
+    if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
+        zk::build_other_file(s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
+        return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
+                        zk::calc_other_file_size(size, kArchiveType.size()));
+
+    for (const Entry& e : entries)
+        if (zk::output_is_input(e.file, outfile.c_str())) return 1;
+    zk::File out = zk::open_output(outfile.c_str(), "wb");
+    if (!out) return 1;
+    std::fwrite(file.data(), 1, file.size(), out.get());
+    if (!zk::close_checked(out)) {
+        zk::discard_output(out, outfile.c_str());
+        return zk::fail_output(outfile.c_str());
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].bytes.size(),
+                    entries[i].orig_size, entries[i].packed ? "packed" : "stored", s.infiles[i]);
+    std::printf("%zu bytes written to %s (%zu entries of %zu bytes)\n", file.size(), outfile.c_str(), count,
+                total_input);
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    zk::start(kId, kUsage, argc, argv);
+    zk::print_banner(kId);
+    Settings s;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "-s89") == 0) {
+            s.kind_given = true;
+            s.kind = zk::CalcKind::Ti89;
+        } else if (std::strcmp(arg, "-s92") == 0) {
+            s.kind_given = true;
+            s.kind = zk::CalcKind::Ti92Plus;
+        } else if (std::strcmp(arg, "-store") == 0) {
+            s.store = true;
+        } else if (arg[0] == '-') {
+            zk::eprint("ERROR: invalid option %s\n", arg);
+            return zk::finish(1);
+        } else if (!s.name) {
+            s.name = arg;
+        } else {
+            s.infiles.push_back(arg);
+        }
+    }
+    if (!s.name || s.infiles.empty() || !s.kind_given) {
+        zk::print_usage(kId, kUsage);
+        return zk::finish(1);
+    }
+    return zk::finish(run(s));
+}
