@@ -96,13 +96,21 @@ int finish(int status);
 // ---------------------------------------------------------------------------
 // Messages
 
+// The formats are checked as the C library's printf reads them: on
+// Windows that is MinGW's own printf, which knows %zu and %lld.
+#if defined(__MINGW32__)
+#define ZK_PRINTF_LIKE [[gnu::format(gnu_printf, 1, 2)]]
+#else
+#define ZK_PRINTF_LIKE [[gnu::format(printf, 1, 2)]]
+#endif
+
 // A line to standard error, formatted as printf does. Standard output is
 // flushed first, so that a build log that merges the two streams shows the
 // lines in the order the tool made them.
-[[gnu::format(gnu_printf, 1, 2)]] void eprint(const char* format, ...);
+ZK_PRINTF_LIKE void eprint(const char* format, ...);
 
 // eprint, then the status 1: "return zk::fail(...)" at the point of failure.
-[[gnu::format(gnu_printf, 1, 2)]] int fail(const char* format, ...);
+ZK_PRINTF_LIKE int fail(const char* format, ...);
 
 // The suite's messages for an output that could not be written; both return 1.
 int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n"
