@@ -1,6 +1,6 @@
 // zksplit's library: the offset parser, fed in blocks of any size, must
-// agree with a reading by strtoll of the same tokens; the tag finder with
-// a search of the whole text; and a tag split, read in blocks of any size,
+// agree with a reading by strtoll of the same tokens; the stream search
+// with a search of the whole text; and a tag split, read in blocks of any size,
 // must give the lines without the tag, each in its piece.
 #include "frame.h"
 #include "split.h"
@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,13 +57,21 @@ static void check_offsets(std::string_view text, std::size_t block)
     if (list.dropped_rest != (expect.size() == split::kMaxOffsets)) std::abort();
 }
 
-static void check_tag_finder(std::string_view tag, std::string_view text, std::size_t block)
+// The frame's stream search, fed in blocks, must report the end of the
+// first occurrence in the block that completes it, and nothing after.
+static void check_stream_search(std::string_view tag, std::string_view text, std::size_t block)
 {
-    split::TagFinder finder(tag);
+    const std::size_t first = text.find(tag);
+    zk::StreamSearch search(tag);
+    bool reported = false;
     for (std::size_t at = 0; at < text.size(); at += block) {
-        const bool found = finder.feed(text.substr(at, block));
-        if (found != (text.substr(0, at + block).find(tag) != std::string_view::npos)) std::abort();
+        const std::string_view part = text.substr(at, block);
+        const std::optional<std::size_t> end = search.feed(part.data(), part.size());
+        if (!end) continue;
+        if (reported || first == std::string_view::npos || at + *end != first + tag.size()) std::abort();
+        reported = true;
     }
+    if (!text.empty() && reported != (first != std::string_view::npos)) std::abort();
 }
 
 static void check_tag_split(std::string_view tag, std::string_view text, std::size_t block)
@@ -109,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t nul = rest.find('\0');
     if (nul == std::string_view::npos || nul > 7) return 0;
     const std::string_view tag = rest.substr(0, nul), text = rest.substr(nul + 1);
-    check_tag_finder(tag, text, block);
+    check_stream_search(tag, text, block);
     check_tag_split(tag, text, block);
     return 0;
 }
