@@ -1,6 +1,7 @@
 // zkpack: packs one file of at most 65535 bytes into a packed stream, raw or
 // written as the hex text that zkunpack reads with -hti.
 #include "frame.h"
+#include "hextext.h"
 #include "pack.h"
 
 #include <cstdint>
@@ -29,76 +30,41 @@ struct Settings {
     zk::PackOptions pack;
 };
 
-// "0x%02x" per byte, comma-separated, a line feed after every index that is
-// a non-zero multiple of 10: the text zkunpack -hto writes.
-static void write_hex_text(std::FILE* out, const std::vector<std::uint8_t>& bytes)
-{
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    text.reserve(bytes.size() * 6);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        text += "0x";
-        text += kDigits[bytes[i] >> 4];
-        text += kDigits[bytes[i] & 15];
-        if (i + 1 < bytes.size()) text += ',';
-        if (i != 0 && i % 10 == 0) text += '\n';
-    }
-    std::fwrite(text.data(), 1, text.size(), out);
-}
-
-enum class ReadResult { Ok, TooLong, ReadError };
-
-// Reads the whole input, but never more than one byte past the limit.
-static ReadResult read_input(std::FILE* f, std::vector<std::uint8_t>& data)
-{
-    data.resize(zk::kPackMaxOrigSize + 1);
-    const std::size_t got = std::fread(data.data(), 1, data.size(), f);
-    data.resize(got);
-    if (std::ferror(f)) return ReadResult::ReadError;
-    return got > zk::kPackMaxOrigSize ? ReadResult::TooLong : ReadResult::Ok;
-}
-
 static int run(const Settings& s)
 {
-    std::vector<std::uint8_t> input;
+    zk::Buffer input;
     {
-        zk::File in = zk::open_file(s.infile, "rb");
-        if (!in) {
-            std::fprintf(stderr, "ERROR: cannot open inputfile %s\n", s.infile);
-            return 1;
-        }
+        zk::File in = zk::open_input(s.infile);
+        if (!in) return 1;
         if (zk::output_is_input(in.get(), s.outfile)) return 1;
-        switch (read_input(in.get(), input)) {
-        case ReadResult::Ok:
+        switch (zk::read_all(in.get(), zk::kPackMaxOrigSize, input)) {
+        case zk::ReadAll::Ok:
             break;
-        case ReadResult::TooLong:
-            std::fprintf(stderr, "ERROR: inputfile %s is too long (more than %zu bytes)\n", s.infile,
-                         zk::kPackMaxOrigSize);
-            return 1;
-        case ReadResult::ReadError:
-            std::fprintf(stderr, "ERROR: cannot read inputfile %s\n", s.infile);
-            return 1;
+        case zk::ReadAll::TooLong:
+            return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", s.infile,
+                            zk::kPackMaxOrigSize);
+        case zk::ReadAll::ReadError:
+            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
+        case zk::ReadAll::NoMemory:
+            return zk::fail("ERROR: cannot allocate buffer\n");
         }
     }
 
     std::vector<std::uint8_t> stream;
     zk::PackChoice choice;
-    if (zk::pack_stream(input.data(), input.size(), s.pack, stream, &choice) != zk::PackResult::Ok) {
+    if (zk::pack_stream(input.data(), input.size(), s.pack, stream, &choice) != zk::PackResult::Ok)
         // The options were checked by the scan, so only the stream's length remains.
-        std::fprintf(stderr, "ERROR: packed stream of %s would be longer than %zu bytes\n", s.infile,
-                     zk::kPackMaxStreamSize);
-        return 1;
-    }
+        return zk::fail("ERROR: packed stream of %s would be longer than %zu bytes\n", s.infile,
+                        zk::kPackMaxStreamSize);
 
-    zk::File out = zk::open_file(s.outfile, "wb");
-    if (!out) {
-        std::fprintf(stderr, "ERROR: cannot open outputfile %s\n", s.outfile);
-        return 1;
-    }
-    if (s.hex_out)
-        write_hex_text(out.get(), stream);
-    else
+    zk::File out = zk::open_output(s.outfile, "wb");
+    if (!out) return 1;
+    if (s.hex_out) {
+        const std::string text = zk::hex_text(stream);
+        std::fwrite(text.data(), 1, text.size(), out.get());
+    } else {
         std::fwrite(stream.data(), 1, stream.size(), out.get());
+    }
     if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
     if (!s.quiet)
         std::printf("%zu bytes packed into %zu bytes (E=%u G=%u X=%u, %u run table entries)\n", input.size(),
@@ -140,8 +106,8 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
         if (parameter) {
             if (++i == argc) return Scan::Usage;
             if (!read_parameter(argv[i], parameter->lo, parameter->hi, s.pack.*parameter->field)) {
-                std::fprintf(stderr, "ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", argv[i],
-                             parameter->flag, parameter->lo, parameter->hi);
+                zk::fail("ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", argv[i], parameter->flag,
+                         parameter->lo, parameter->hi);
                 return Scan::Refused;
             }
         } else if (std::strcmp(arg, "-quiet") == 0) {
@@ -151,7 +117,7 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
         } else if (std::strcmp(arg, "-best") == 0) {
             s.pack.effort = zk::PackEffort::Best;
         } else if (arg[0] == '-' && arg[1] != '\0') {
-            std::fprintf(stderr, "ERROR: invalid option %s\n", arg);
+            zk::fail("ERROR: invalid option %s\n", arg);
             return Scan::Refused;
         } else if (!s.infile) {
             s.infile = arg;
