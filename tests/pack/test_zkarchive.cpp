@@ -166,19 +166,25 @@ TEST(ZkArchiveLimits, RefusedNamingTheFile)
         EXPECT_EQ(r.status, 1) << message;
         EXPECT_EQ(normalized(r.out), kBanner);
         EXPECT_EQ(r.err, message);
+        EXPECT_EQ(dir.list(), before);
     }
     // The largest archive fits to the byte.
     RunResult r = run_tool("zkarchive", {"-s89", "-store", "big", "most"}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("big.89y").size(), 65625u);
     EXPECT_EQ(archive_in(dir.read("big.89y")).nr_entries, 1);
-    std::filesystem::remove(dir.path() / "big.89y");
+}
 
-    // More entries than the reader counts, before any input is read.
+// More entries than the reader counts, refused before any input is read.
+// (A command line this long exceeds what Windows passes to a program.)
+TEST(ZkArchiveLimits, EntryCountRefusedBeforeAnyRead)
+{
+    TempDir dir;
+    const std::vector<std::string> before = dir.list();
     std::vector<std::string> many{"-s89", "big"};
     for (int i = 0; i < 32768; ++i) many.push_back("x");
     many.back() = "last";
-    r = run_tool("zkarchive", many, dir);
+    const RunResult r = run_tool("zkarchive", many, dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: inputfile last is entry 32767: an archive holds at most 32767 entries\n");
     EXPECT_EQ(dir.list(), before);
