@@ -9,9 +9,11 @@
 # Tool rows are medians of alternating runs, wall time, with the peak
 # memory of the tool (GNU time's maximum resident set size).
 #
-# usage: bench/perf.sh [runs]   (default 7)
+# usage: bench/perf.sh [-tools] [runs]   (default 7; -tools: the tool rows only)
 set -eu
 
+decoder=yes
+if [ "${1:-}" = -tools ]; then decoder=; shift; fi
 runs=${1:-7}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$root/build/release/bin
@@ -20,8 +22,10 @@ bin=$root/build/release/bin
 command -v split >/dev/null && command -v grep >/dev/null || { echo "split and grep are needed" >&2; exit 1; }
 (cd "$root" && cmake --workflow --preset release >/dev/null)
 
-echo "== decoder: MB/s of output, ours beside inflate"
-"$root/bench/decode.sh" "$root/../shared/corpus/files" 7 | grep -E '^(greedy|packer) +kind|^ +(text|68000 code|bitmaps|literal-heavy|random) '
+if [ -n "$decoder" ]; then
+    echo "== decoder: MB/s of output, ours beside inflate"
+    "$root/bench/decode.sh" "$root/../shared/corpus/files" 7 | grep -E '^(greedy|packer) +kind|^ +(text|68000 code|bitmaps|literal-heavy|random) '
+fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
@@ -40,10 +44,15 @@ done
 { head -c 1024 /dev/zero; printf 'START-OF-DATA'; head -c $((size - 4096)) data.bin; printf 'END-OF-DATA'; head -c 1024 /dev/zero; } >tokens.bin
 
 # "seconds kib" of one run of "$@" in a fresh directory that links the inputs.
+# The wall time is taken to the microsecond here (GNU time's %e counts
+# hundredths, too coarse for runs of some 30 ms), with the cost of starting
+# GNU time itself on both sides alike.
 measure() {
     rm -rf run && mkdir run && ln data.bin tokens.bin offsets.txt run/
-    (cd run && /usr/bin/time -f '%e %M' -o ../time.txt "$@" >/dev/null 2>&1)
-    cat time.txt
+    t0=$(date +%s%N)
+    (cd run && /usr/bin/time -f '%M' -o ../time.txt "$@" >/dev/null 2>&1)
+    t1=$(date +%s%N)
+    echo "$(( (t1 - t0) / 1000 )) $(cat time.txt)" | awk '{ printf "%.6f %s\n", $1 / 1e6, $2 }'
 }
 
 # Median seconds and the largest peak memory of $runs runs of each side,
@@ -67,7 +76,7 @@ compare() {
 row() {
     echo "$2" | awk -v name="$1" -v peer="$3" -v goal="$4" '{
         ratio = $3 > 0 ? $1 / $3 : 0
-        printf "%-10s %7.3f s %7d KiB   %-26s %7.3f s %7d KiB   ratio %.2f (goal <= %s: %s)\n",
+        printf "%-10s %7.4f s %7d KiB   %-26s %7.4f s %7d KiB   ratio %.2f (goal <= %s: %s)\n",
                name, $1, $2, peer, $3, $4, ratio, goal, ratio <= goal ? "met" : "NOT MET"
     }'
 }
