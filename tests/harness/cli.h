@@ -77,6 +77,12 @@ inline std::string on_windows(const std::string& posix, const std::string& windo
     return windows_tools() ? windows : posix;
 }
 
+// Skips a case that cannot apply to the Windows tools (a command line
+// longer than Windows passes on; FIFOs, device nodes and POSIX links, which
+// wine does not show to a program), saying why.
+#define ZK_SKIP_ON_WINDOWS(why) \
+    if (zktest::windows_tools()) GTEST_SKIP() << "not for the Windows tools: " << (why)
+
 // Runs the built tool in dir (its working directory) with the given arguments.
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts = {});
