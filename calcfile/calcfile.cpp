@@ -33,6 +33,13 @@ std::optional<CalcKind> calc_kind_of_name(std::string_view name)
     return std::nullopt;
 }
 
+std::optional<CalcKind> calc_kind_of_flag(std::string_view flag)
+{
+    if (flag == "-s89") return CalcKind::Ti89;
+    if (flag == "-s92") return CalcKind::Ti92Plus;
+    return std::nullopt;
+}
+
 const char* calc_type_name(std::uint8_t tag)
 {
     switch (tag) {

@@ -105,6 +105,10 @@ std::string_view calc_name_prefix(CalcKind kind);
 // four characters or fewer.
 std::optional<CalcKind> calc_kind_of_name(std::string_view name);
 
+// The calculator a writer's command-line flag names: "-s89" or "-s92";
+// empty for any other text.
+std::optional<CalcKind> calc_kind_of_flag(std::string_view flag);
+
 // "STR", "ASM" or "OTH" for the three known tags, else nullptr.
 const char* calc_type_name(std::uint8_t tag);
 

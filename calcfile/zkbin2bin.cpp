@@ -82,8 +82,7 @@ int main(int argc, char** argv)
         s.infile = argv[2];
         s.quiet = true;
     } else {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     if (!s.quiet) zk::print_banner(kId);
     return zk::finish(run(s));

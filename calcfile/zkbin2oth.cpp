@@ -26,8 +26,7 @@ struct Settings {
     const char* varname = nullptr;
     const char* type = nullptr;
     const char* folder = nullptr;  // none: the variable goes to "main"
-    bool kind_given = false;
-    zk::CalcKind kind = zk::CalcKind::Ti89;
+    std::optional<zk::CalcKind> kind;  // -s89 or -s92
 };
 
 static int run(const Settings& s)
@@ -56,13 +55,13 @@ static int run(const Settings& s)
     }
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;
-    if (zk::build_other_file(s.kind, folder, s.varname, s.type, {content.data(), content.size()}, file) !=
+    if (zk::build_other_file(*s.kind, folder, s.varname, s.type, {content.data(), content.size()}, file) !=
         zk::CalcBuild::Ok)  // the length fits
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
                         zk::calc_other_file_size(content.size(), std::strlen(s.type)));
 
     std::string outfile = s.varname;
-    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
+    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("y");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
     zk::File out = zk::open_output(outfile.c_str(), "wb");
     if (!out) return 1;
@@ -80,18 +79,13 @@ int main(int argc, char** argv)
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc < 5) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     Settings s;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "-s89") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti89;
-        } else if (std::strcmp(arg, "-s92") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti92Plus;
+        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(arg)) {
+            s.kind = kind;
         } else if (arg[0] == '-') {
             zk::eprint("ERROR: invalid option %s\n", arg);
             return zk::finish(1);
@@ -104,13 +98,11 @@ int main(int argc, char** argv)
         } else if (!s.folder) {
             s.folder = arg;
         } else {
-            zk::print_usage(kId, kUsage);
-            return zk::finish(1);
+            return zk::finish_with_usage(kId, kUsage);
         }
     }
-    if (!s.infile || !s.type || !s.kind_given) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+    if (!s.infile || !s.type || !s.kind) {
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

@@ -25,8 +25,7 @@ struct Settings {
     const char* infile = nullptr;
     const char* varname = nullptr;
     const char* folder = nullptr;  // none: the variable goes to "main"
-    bool kind_given = false;
-    zk::CalcKind kind = zk::CalcKind::Ti89;
+    std::optional<zk::CalcKind> kind;  // -s89 or -s92
     bool allow_zero = false;
 };
 
@@ -55,12 +54,12 @@ static int run(const Settings& s)
     const std::span<const std::uint8_t> content(text.data(), text.size());
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;
-    if (zk::build_string_file(s.kind, folder, s.varname, content, file) != zk::CalcBuild::Ok)  // the length fits
+    if (zk::build_string_file(*s.kind, folder, s.varname, content, file) != zk::CalcBuild::Ok)  // the length fits
         return zk::fail("ERROR: cannot allocate memory (%d bytes)\n",
                         static_cast<int>(content.size()) + zk::kCalcStringOverhead);
 
     std::string outfile = s.varname;
-    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("s");
+    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("s");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
     zk::File out = zk::open_output(outfile.c_str(), "wb");
     if (!out) return 1;
@@ -76,18 +75,13 @@ int main(int argc, char** argv)
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc < 4) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     Settings s;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "-s89") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti89;
-        } else if (std::strcmp(arg, "-s92") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti92Plus;
+        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(arg)) {
+            s.kind = kind;
         } else if (std::strcmp(arg, "-f") == 0) {
             s.allow_zero = true;
         } else if (arg[0] == '-') {
@@ -100,13 +94,11 @@ int main(int argc, char** argv)
         } else if (!s.folder) {
             s.folder = arg;
         } else {
-            zk::print_usage(kId, kUsage);
-            return zk::finish(1);
+            return zk::finish_with_usage(kId, kUsage);
         }
     }
-    if (!s.infile || !s.varname || !s.kind_given) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+    if (!s.infile || !s.varname || !s.kind) {
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

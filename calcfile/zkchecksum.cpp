@@ -58,8 +58,7 @@ int main(int argc, char** argv)
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc != 2) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(argv[1]));
 }

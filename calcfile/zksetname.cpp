@@ -87,8 +87,7 @@ int main(int argc, char** argv)
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     if (argc != 3 && argc != 4) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     const Settings s{argv[1], argv[2], argc == 4 ? argv[3] : nullptr};
     return zk::finish(run(s));

@@ -57,8 +57,7 @@ int main(int argc, char** argv)
 {
     zk::start(kId, kUsage, argc, argv);
     if (argc < 3) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     Settings s;
     for (int i = 1; i < argc; ++i) {
@@ -73,13 +72,11 @@ int main(int argc, char** argv)
         } else if (!s.outfile) {
             s.outfile = arg;
         } else {
-            zk::print_usage(kId, kUsage);
-            return zk::finish(1);
+            return zk::finish_with_usage(kId, kUsage);
         }
     }
     if (!s.outfile) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     if (!s.quiet) zk::print_banner(kId);
     return zk::finish(run(s));

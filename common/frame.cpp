@@ -41,6 +41,12 @@ int finish(int status)
     return status;
 }
 
+int finish_with_usage(const ToolId& id, const char* usage_text)
+{
+    print_usage(id, usage_text);
+    return finish(1);
+}
+
 void eprint(const char* format, ...)
 {
     std::fflush(stdout);

@@ -93,6 +93,10 @@ void set_binary_mode(std::FILE* stream);
 // failure to write it turns the status into 1 with its error line.
 int finish(int status);
 
+// A tool's answer to a command line it cannot read: the usage text
+// (print_usage), then finish(1).
+int finish_with_usage(const ToolId& id, const char* usage_text);
+
 // ---------------------------------------------------------------------------
 // Messages
 

@@ -154,8 +154,7 @@ int main(int argc, char** argv)
             usage = true;
     }
     if (usage || !s.start_token) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

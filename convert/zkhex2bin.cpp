@@ -151,8 +151,7 @@ int main(int argc, char** argv)
             usage = true;
     }
     if (usage || !s.infile || !s.outfile) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

@@ -32,8 +32,7 @@ static constexpr std::string_view kArchiveType = "zka";
 struct Settings {
     const char* name = nullptr;
     std::vector<const char*> infiles;
-    bool kind_given = false;
-    zk::CalcKind kind = zk::CalcKind::Ti89;
+    std::optional<zk::CalcKind> kind;  // -s89 or -s92
     bool store = false;
 };
 
@@ -87,7 +86,7 @@ static int run(const Settings& s)
         return zk::fail("ERROR: inputfile %s is entry %zu: an archive holds at most %zu entries\n",
                         s.infiles[zk::kArchiveMaxEntries], zk::kArchiveMaxEntries, zk::kArchiveMaxEntries);
     std::string outfile = s.name;
-    outfile.append(".").append(zk::calc_name_prefix(s.kind)).append("y");
+    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("y");
 
     // Each entry is refused as soon as the archive outgrows its variable,
     // so that no more inputs are read, packed and held than can fit.
@@ -110,7 +109,7 @@ static int run(const Settings& s)
     // The writer refuses nothing that the checks above let through; what
     // is left to fail is memory.
     if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
-        zk::build_other_file(s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
+        zk::build_other_file(*s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
                         zk::calc_other_file_size(size, kArchiveType.size()));
 
@@ -138,12 +137,8 @@ int main(int argc, char** argv)
     Settings s;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "-s89") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti89;
-        } else if (std::strcmp(arg, "-s92") == 0) {
-            s.kind_given = true;
-            s.kind = zk::CalcKind::Ti92Plus;
+        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(arg)) {
+            s.kind = kind;
         } else if (std::strcmp(arg, "-store") == 0) {
             s.store = true;
         } else if (arg[0] == '-') {
@@ -155,9 +150,8 @@ int main(int argc, char** argv)
             s.infiles.push_back(arg);
         }
     }
-    if (!s.name || s.infiles.empty() || !s.kind_given) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+    if (!s.name || s.infiles.empty() || !s.kind) {
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

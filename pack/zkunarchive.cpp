@@ -151,8 +151,7 @@ int main(int argc, char** argv)
         s.entry_text = argv[2];
         s.outfile = argv[3];
     } else {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

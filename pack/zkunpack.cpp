@@ -119,13 +119,11 @@ int main(int argc, char** argv)
         } else if (!s.outfile) {
             s.outfile = arg;
         } else {
-            zk::print_usage(kId, kUsage);
-            return zk::finish(1);
+            return zk::finish_with_usage(kId, kUsage);
         }
     }
     if (!s.infile || (!s.outfile && !s.test_only)) {
-        zk::print_usage(kId, kUsage);
-        return zk::finish(1);
+        return zk::finish_with_usage(kId, kUsage);
     }
     return zk::finish(run(s));
 }

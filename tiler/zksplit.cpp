@@ -176,12 +176,6 @@ static int run(const Settings& s)
     return 0;
 }
 
-static int usage()
-{
-    zk::print_usage(kId, kUsage);
-    return 1;
-}
-
 int main(int argc, char** argv)
 {
     zk::start(kId, kUsage, argc, argv);
@@ -196,7 +190,7 @@ int main(int argc, char** argv)
         } else if (std::strcmp(arg, "-v") == 0) {
             s.verbose = true;
         } else if (std::strcmp(arg, "-s") == 0) {
-            if (i + 1 == argc) return zk::finish(usage());
+            if (i + 1 == argc) return zk::finish_with_usage(kId, kUsage);
             s.tag = argv[++i];
         } else if (!s.offset_file && !s.tag) {
             // Until a tag is given the first name is the offset file, so
@@ -206,6 +200,6 @@ int main(int argc, char** argv)
             s.infile = arg;
         }
     }
-    if (!s.infile || (!s.offset_file && !s.tag) || s.mode == SplitMode::Unset) return zk::finish(usage());
+    if (!s.infile || (!s.offset_file && !s.tag) || s.mode == SplitMode::Unset) return zk::finish_with_usage(kId, kUsage);
     return zk::finish(run(s));
 }
