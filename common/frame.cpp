@@ -71,6 +71,17 @@ int fail_output(const char* name)
     return fail("ERROR: cannot write outputfile %s\n", name);
 }
 
+bool write_whole_file(const char* name, const void* data, std::size_t size)
+{
+    File out = open_output(name, "wb");
+    if (!out) return false;
+    std::fwrite(data, 1, size, out.get());
+    if (close_checked(out)) return true;
+    discard_output(out, name);
+    fail_output(name);
+    return false;
+}
+
 int fail_stdout()
 {
     return fail("ERROR: cannot write to stdout\n");

@@ -148,6 +148,11 @@ bool close_checked(File& f);
 // target of a link given as the output name is never removed.
 void discard_output(File& out, const char* name);
 
+// Writes size bytes as the whole of the new or replaced file name, for a
+// tool that builds its output in memory; a failed write or close removes
+// the broken file (discard_output). False after the message.
+bool write_whole_file(const char* name, const void* data, std::size_t size);
+
 // [os] What makes two names the same file: the device (volume) and the
 // file's number on it (inode, file index).
 struct FileId {

@@ -115,13 +115,7 @@ static int run(const Settings& s)
 
     for (const Entry& e : entries)
         if (zk::output_is_input(e.file, outfile.c_str())) return 1;
-    zk::File out = zk::open_output(outfile.c_str(), "wb");
-    if (!out) return 1;
-    std::fwrite(file.data(), 1, file.size(), out.get());
-    if (!zk::close_checked(out)) {
-        zk::discard_output(out, outfile.c_str());
-        return zk::fail_output(outfile.c_str());
-    }
+    if (!zk::write_whole_file(outfile.c_str(), file.data(), file.size())) return 1;
     for (std::size_t i = 0; i < count; ++i)
         std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].bytes.size(),
                     entries[i].orig_size, entries[i].packed ? "packed" : "stored", s.infiles[i]);
