@@ -9,9 +9,16 @@ namespace zk {
 // __DATE__ and __TIME__ follow SOURCE_DATE_EPOCH when the build sets it.
 static constexpr const char kBuildStamp[] = __DATE__ " " __TIME__;
 
+// "<name> <version> - Vardelle <suite version>", the line --version prints.
+static void print_version(const ToolId& id)
+{
+    std::printf("%s %s - Vardelle %s\n", id.display_name, id.version, kSuiteVersion);
+}
+
 void print_banner(const ToolId& id)
 {
-    std::printf("\n%s %s - Vardelle %s\n", id.display_name, id.version, kSuiteVersion);
+    std::putchar('\n');
+    print_version(id);
     std::printf("TI-89/TI-92 Plus build tools, built %s\n\n", kBuildStamp);
 }
 
@@ -30,7 +37,7 @@ void start(const ToolId& id, const char* usage_text, int argc, char** argv)
         std::exit(finish(0));
     }
     if (std::strcmp(argv[1], "--version") == 0) {
-        std::printf("%s %s - Vardelle %s\n", id.display_name, id.version, kSuiteVersion);
+        print_version(id);
         std::exit(finish(0));
     }
 }
@@ -47,21 +54,27 @@ int finish_with_usage(const ToolId& id, const char* usage_text)
     return finish(1);
 }
 
-void eprint(const char* format, ...)
+// Standard output goes first, so that a log that merges both streams shows
+// the lines in the order they were written.
+static void veprint(const char* format, std::va_list args)
 {
     std::fflush(stdout);
+    std::vfprintf(stderr, format, args);
+}
+
+void eprint(const char* format, ...)
+{
     std::va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    veprint(format, args);
     va_end(args);
 }
 
 int fail(const char* format, ...)
 {
-    std::fflush(stdout);
     std::va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, format, args);
+    veprint(format, args);
     va_end(args);
     return 1;
 }
