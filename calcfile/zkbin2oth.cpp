@@ -37,21 +37,14 @@ static int run(const Settings& s)
 
     zk::Buffer content;
     std::optional<zk::FileId> input;
-    {
-        zk::File in = zk::open_input(s.infile);
-        if (!in) return 1;
-        input = zk::file_id(in.get());
-        switch (zk::read_all(in.get(), limit, content)) {
-        case zk::ReadAll::Ok:
-            break;
-        case zk::ReadAll::TooLong:
-            return zk::fail("ERROR: inputfile %s is too long for a variable of type %s (more than %zu bytes)\n",
-                            s.infile, s.type, limit);
-        case zk::ReadAll::ReadError:
-            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
-        case zk::ReadAll::NoMemory:
-            return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", limit + 1);
-        }
+    switch (zk::read_input(s.infile, limit, content, input)) {
+    case zk::ReadAll::Ok:
+        break;
+    case zk::ReadAll::TooLong:
+        return zk::fail("ERROR: inputfile %s is too long for a variable of type %s (more than %zu bytes)\n", s.infile,
+                        s.type, limit);
+    default:
+        return 1;
     }
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;

@@ -35,21 +35,14 @@ static int run(const Settings& s)
 {
     zk::Buffer text;
     std::optional<zk::FileId> input;
-    {
-        zk::File in = zk::open_input(s.infile);
-        if (!in) return 1;
-        input = zk::file_id(in.get());
-        switch (zk::read_all(in.get(), zk::kCalcMaxStringLength, text)) {
-        case zk::ReadAll::Ok:
-            break;
-        case zk::ReadAll::TooLong:
-            return zk::fail("ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
-                            static_cast<int>(zk::kCalcMaxStringLength));
-        case zk::ReadAll::ReadError:
-            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
-        case zk::ReadAll::NoMemory:  // its one block: the longest string and one byte more
-            return zk::fail("ERROR: cannot allocate memory (%d bytes)\n", zk::kCalcMaxStringLength + 1);
-        }
+    switch (zk::read_input(s.infile, zk::kCalcMaxStringLength, text, input)) {
+    case zk::ReadAll::Ok:
+        break;
+    case zk::ReadAll::TooLong:
+        return zk::fail("ERROR: inputfile %s is too long for a string (more than %d bytes)\n", s.infile,
+                        static_cast<int>(zk::kCalcMaxStringLength));
+    default:
+        return 1;
     }
     const std::span<const std::uint8_t> content(text.data(), text.size());
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;

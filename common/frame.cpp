@@ -182,6 +182,17 @@ ReadAll read_all(std::FILE* in, std::size_t limit, Buffer& out)
     }
 }
 
+ReadAll read_input(const char* name, std::size_t limit, Buffer& out, std::optional<FileId>& id)
+{
+    File in = open_input(name);
+    if (!in) return ReadAll::ReadError;
+    id = file_id(in.get());
+    const ReadAll result = read_all(in.get(), limit, out);
+    if (result == ReadAll::ReadError) eprint("ERROR: cannot read inputfile %s\n", name);
+    if (result == ReadAll::NoMemory) eprint("ERROR: cannot allocate memory (%zu bytes)\n", limit + 1);
+    return result;
+}
+
 Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out)
 {
     if (length > 0 && std::fflush(out) == 0) {

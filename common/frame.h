@@ -217,6 +217,14 @@ enum class ReadAll { Ok, TooLong, ReadError, NoMemory };
 // the limit before TooLong.
 ReadAll read_all(std::FILE* in, std::size_t limit, Buffer& out);
 
+// Opens the file name and reads it whole with read_all, for a tool that
+// works on its input in memory; id receives the file's identity, for the
+// output-is-input check. Ok and TooLong print nothing (the limit means
+// something different to each tool); every other result comes after its
+// line: the open message, "ERROR: cannot read inputfile %s\n" or
+// "ERROR: cannot allocate memory (%zu bytes)\n".
+ReadAll read_input(const char* name, std::size_t limit, Buffer& out, std::optional<FileId>& id);
+
 // ---------------------------------------------------------------------------
 // Byte ranges
 

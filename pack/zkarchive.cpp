@@ -47,20 +47,13 @@ struct Entry {
 static int read_entry(const char* infile, bool store, Entry& e)
 {
     zk::Buffer input;
-    {
-        zk::File in = zk::open_input(infile);
-        if (!in) return 1;
-        e.file = zk::file_id(in.get());
-        switch (zk::read_all(in.get(), zk::kPackMaxOrigSize, input)) {
-        case zk::ReadAll::Ok:
-            break;
-        case zk::ReadAll::TooLong:
-            return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", infile, zk::kPackMaxOrigSize);
-        case zk::ReadAll::ReadError:
-            return zk::fail("ERROR: cannot read inputfile %s\n", infile);
-        case zk::ReadAll::NoMemory:
-            return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", zk::kPackMaxOrigSize + 1);
-        }
+    switch (zk::read_input(infile, zk::kPackMaxOrigSize, input, e.file)) {
+    case zk::ReadAll::Ok:
+        break;
+    case zk::ReadAll::TooLong:
+        return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", infile, zk::kPackMaxOrigSize);
+    default:
+        return 1;
     }
     const std::span<const std::uint8_t> data(input.data(), input.size());
     e.orig_size = static_cast<unsigned>(data.size());

@@ -33,22 +33,16 @@ struct Settings {
 static int run(const Settings& s)
 {
     zk::Buffer input;
-    {
-        zk::File in = zk::open_input(s.infile);
-        if (!in) return 1;
-        if (zk::output_is_input(in.get(), s.outfile)) return 1;
-        switch (zk::read_all(in.get(), zk::kPackMaxOrigSize, input)) {
-        case zk::ReadAll::Ok:
-            break;
-        case zk::ReadAll::TooLong:
-            return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", s.infile,
-                            zk::kPackMaxOrigSize);
-        case zk::ReadAll::ReadError:
-            return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
-        case zk::ReadAll::NoMemory:
-            return zk::fail("ERROR: cannot allocate buffer\n");
-        }
+    std::optional<zk::FileId> input_id;
+    switch (zk::read_input(s.infile, zk::kPackMaxOrigSize, input, input_id)) {
+    case zk::ReadAll::Ok:
+        break;
+    case zk::ReadAll::TooLong:
+        return zk::fail("ERROR: inputfile %s is too long (more than %zu bytes)\n", s.infile, zk::kPackMaxOrigSize);
+    default:
+        return 1;
     }
+    if (zk::output_is_input(input_id, s.outfile)) return 1;
 
     std::vector<std::uint8_t> stream;
     zk::PackChoice choice;
