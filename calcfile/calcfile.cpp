@@ -171,6 +171,24 @@ bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
            !std::ferror(file);
 }
 
+CalcCheckResult check_calc_file(std::FILE* file)
+{
+    CalcCheckResult r;
+    auto stop = [&r](CalcCheck status) {
+        r.status = status;
+        return r;
+    };
+    if (!seek(file, 0, SEEK_SET) || !read_calc_header(file, r.header)) return stop(CalcCheck::NoHeader);
+    if (!r.header.is_ti()) return stop(CalcCheck::NotTi);
+    if (!read_calc_trailer(file, r.trailer)) return stop(CalcCheck::NoTrailer);
+    if (static_cast<std::int64_t>(r.header.size()) != r.trailer.file_length) return stop(CalcCheck::LengthMismatch);
+    if (!calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
+    const std::optional<std::uint16_t> computed = calc_checksum(file, r.header.size());
+    if (!computed) return stop(CalcCheck::ReadError);
+    r.computed = *computed;
+    return stop(*computed == r.trailer.stored_checksum ? CalcCheck::Ok : CalcCheck::WrongChecksum);
+}
+
 static void put_le32(std::uint8_t* at, std::uint32_t value)
 {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));

@@ -11,7 +11,7 @@
 // leave the messages to the tool.
 #pragma once
 
-#include "frame.h"
+#include "files.h"
 
 #include <array>
 #include <cstddef>
@@ -236,6 +236,30 @@ std::optional<std::uint16_t> calc_checksum(std::FILE* in, std::uint32_t size);
 // Writes checksum into the last two bytes of a file open for update, low
 // byte first, and flushes it; false when the bytes did not reach the file.
 bool write_calc_checksum(std::FILE* file, std::uint16_t checksum);
+
+// The checks a file must pass before a tool trusts it as a variable file,
+// in the order they are made; each result names the first that failed.
+enum class CalcCheck {
+    Ok,
+    NoHeader,        // fewer than 88 bytes
+    NotTi,           // the signature does not begin "**TI"
+    NoTrailer,       // the end cannot be read (a pipe, fewer than 3 bytes)
+    LengthMismatch,  // the header's size is not the file's real length
+    UnknownType,     // the tag is none of STR, ASM and OTH
+    ReadError,       // the data could not be read for the checksum
+    WrongChecksum,   // the stored checksum is not the one computed
+};
+
+struct CalcCheckResult {
+    CalcCheck status = CalcCheck::NoHeader;
+    CalcHeader header;      // read from NotTi on
+    CalcTrailer trailer;    // read from LengthMismatch on
+    std::uint16_t computed = 0;  // the checksum of the memory image, from WrongChecksum on
+};
+
+// Checks the file on the stream from its start, as zkchecksum does. The
+// stream's position is left anywhere.
+CalcCheckResult check_calc_file(std::FILE* file);
 
 // ---------------------------------------------------------------------------
 // Writing

@@ -59,14 +59,14 @@ static int run(const Settings& s)
 
     const std::string outfile = converted_name(name, to);
     if (zk::output_is_input(in.get(), outfile.c_str())) return 1;
-    zk::File out = zk::open_output(outfile.c_str(), "wb", "ERROR: cannot open outfile %s\n");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, outfile.c_str(), "wb", "ERROR: cannot open outfile %s\n")) return 1;
     std::fwrite(zk::calc_signature(to).data(), 1, zk::kCalcSignatureSize, out.get());
     if (zk::copy_rest(in.get(), out.get()) == zk::Copy::ReadError)
         return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
     const std::int64_t written = zk::tell(out.get());
     in.reset();
-    if (!zk::close_checked(out)) return zk::fail("ERROR: problem while writing to outfile %s\n", outfile.c_str());
+    if (!out.commit()) return zk::fail("ERROR: problem while writing to outfile %s\n", outfile.c_str());
     if (!s.quiet)
         std::printf("%lld bytes written to outputfile %s.\n", static_cast<long long>(written), outfile.c_str());
     return 0;

@@ -56,7 +56,7 @@ static int run(const Settings& s)
     std::string outfile = s.varname;
     outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("y");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
-    if (!zk::write_whole_file(outfile.c_str(), file.data(), file.size())) return 1;
+    if (!zk::write_whole_file(outfile.c_str(), {file.data(), file.size()})) return 1;
     std::printf("%zu bytes written to %s\n", file.size(), outfile.c_str());
     return 0;
 }

@@ -54,11 +54,11 @@ static int run(const Settings& s)
     std::string outfile = s.varname;
     outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("s");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
-    zk::File out = zk::open_output(outfile.c_str(), "wb");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, outfile.c_str(), "wb")) return 1;
     if (!s.allow_zero && std::ranges::find(content, 0) != content.end()) zk::eprint(kZeroWarning);
     std::fwrite(file.data(), 1, file.size(), out.get());
-    if (!zk::close_checked(out)) return zk::fail_output(outfile.c_str());
+    if (!out.commit()) return zk::fail_output(outfile.c_str());
     zk::eprint("%d bytes written to %s\n", static_cast<int>(file.size()), outfile.c_str());
     return 0;
 }

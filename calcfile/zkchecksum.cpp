@@ -27,28 +27,39 @@ static int run(const char* name)
     zk::File file = zk::open_file(name, "rb+");
     if (!file) return zk::fail("ERROR: cannot open inputfile %s\n", name);
 
-    zk::CalcHeader h;
-    if (!zk::read_calc_header(file.get(), h)) return zk::fail("ERROR: cannot read TI fileheader from %s\n", name);
-    if (!h.is_ti()) return zk::fail("ERROR: file doesn't start with '**TI'\n");
-    zk::CalcTrailer t;
-    if (!zk::read_calc_trailer(file.get(), t)) return zk::fail("ERROR: cannot seek to filetype\n");
-    const unsigned long size = h.size();
-    if (static_cast<std::int64_t>(size) != t.file_length)
+    const zk::CalcCheckResult c = zk::check_calc_file(file.get());
+    switch (c.status) {
+    case zk::CalcCheck::NoHeader:
+        return zk::fail("ERROR: cannot read TI fileheader from %s\n", name);
+    case zk::CalcCheck::NotTi:
+        return zk::fail("ERROR: file doesn't start with '**TI'\n");
+    case zk::CalcCheck::NoTrailer:
+        return zk::fail("ERROR: cannot seek to filetype\n");
+    case zk::CalcCheck::LengthMismatch:
         return zk::fail("FATAL: embedded len (%lu) doesn't match real length (%llu).\nCannot correct this file.\n",
-                        size, static_cast<unsigned long long>(t.file_length));
-    zk::eprint("length=%lu type=%02x checksum=%u (0x%02x%02x)\n", size, t.filetype,
-               static_cast<unsigned>(t.stored_checksum), t.checksum_low, t.checksum_high);
-    if (!zk::calc_type_name(t.filetype)) return zk::fail("ERROR: file neither STR, ASM nor OTH type\n");
-
-    const std::optional<std::uint16_t> computed = zk::calc_checksum(file.get(), h.size());
-    if (!computed) return zk::fail("ERROR: cannot read the data of %s\n", name);
-    if (*computed == t.stored_checksum) {
+                        static_cast<unsigned long>(c.header.size()),
+                        static_cast<unsigned long long>(c.trailer.file_length));
+    default:
+        break;
+    }
+    const zk::CalcTrailer& t = c.trailer;
+    zk::eprint("length=%lu type=%02x checksum=%u (0x%02x%02x)\n", static_cast<unsigned long>(c.header.size()),
+               t.filetype, static_cast<unsigned>(t.stored_checksum), t.checksum_low, t.checksum_high);
+    switch (c.status) {
+    case zk::CalcCheck::UnknownType:
+        return zk::fail("ERROR: file neither STR, ASM nor OTH type\n");
+    case zk::CalcCheck::ReadError:
+        return zk::fail("ERROR: cannot read the data of %s\n", name);
+    case zk::CalcCheck::Ok:
         zk::eprint("checksum already ok. will not patch.\n");
         return 0;
+    default:
+        break;
     }
-    zk::eprint("checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(*computed),
-               *computed & 0xFF, *computed >> 8);
-    if (!zk::write_calc_checksum(file.get(), *computed) || !zk::close_checked(file))
+    const std::uint16_t computed = c.computed;
+    zk::eprint("checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(computed),
+               computed & 0xFF, computed >> 8);
+    if (!zk::write_calc_checksum(file.get(), computed) || !zk::close_checked(file))
         return zk::fail("ERROR: cannot write the checksum to %s\n", name);
     return 0;
 }

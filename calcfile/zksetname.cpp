@@ -26,21 +26,29 @@ struct Settings {
 static constexpr const char kNameRule[] = "1 to 8 characters: a letter, then letters, digits or _";
 
 // The checks zkchecksum makes before it trusts a file; 0 when it passes.
-static int check_valid(std::FILE* f, const char* name, const zk::CalcHeader& h)
+static int check_valid(const zk::CalcCheckResult& c, const char* name)
 {
-    if (!h.is_ti()) return zk::fail("ERROR: %s doesn't start with '**TI'\n", name);
-    zk::CalcTrailer t;
-    if (!zk::read_calc_trailer(f, t)) return zk::fail("ERROR: cannot read the end of %s\n", name);
-    if (static_cast<std::int64_t>(h.size()) != t.file_length)
+    switch (c.status) {
+    case zk::CalcCheck::Ok:
+        return 0;
+    case zk::CalcCheck::NoHeader:
+        return zk::fail("ERROR: cannot read TI fileheader from %s\n", name);
+    case zk::CalcCheck::NotTi:
+        return zk::fail("ERROR: %s doesn't start with '**TI'\n", name);
+    case zk::CalcCheck::NoTrailer:
+        return zk::fail("ERROR: cannot read the end of %s\n", name);
+    case zk::CalcCheck::LengthMismatch:
         return zk::fail("ERROR: %s: embedded length (%lu) doesn't match real length (%lld)\n", name,
-                        static_cast<unsigned long>(h.size()), static_cast<long long>(t.file_length));
-    if (!zk::calc_type_name(t.filetype)) return zk::fail("ERROR: %s is neither of STR, ASM nor OTH type\n", name);
-    const std::optional<std::uint16_t> computed = zk::calc_checksum(f, h.size());
-    if (!computed) return zk::fail("ERROR: cannot read the data of %s\n", name);
-    if (*computed != t.stored_checksum)
+                        static_cast<unsigned long>(c.header.size()), static_cast<long long>(c.trailer.file_length));
+    case zk::CalcCheck::UnknownType:
+        return zk::fail("ERROR: %s is neither of STR, ASM nor OTH type\n", name);
+    case zk::CalcCheck::ReadError:
+        return zk::fail("ERROR: cannot read the data of %s\n", name);
+    case zk::CalcCheck::WrongChecksum:
         return zk::fail("ERROR: %s has a wrong checksum (%u, not %u): repair it with zkchecksum first\n", name,
-                        static_cast<unsigned>(t.stored_checksum), static_cast<unsigned>(*computed));
-    return 0;
+                        static_cast<unsigned>(c.trailer.stored_checksum), static_cast<unsigned>(c.computed));
+    }
+    return 1;
 }
 
 static int run(const Settings& s)
@@ -57,9 +65,9 @@ static int run(const Settings& s)
     if (kind && kind != zk::FileKind::Regular) return zk::fail("ERROR: inputfile %s is not a regular file\n", s.file);
     zk::File f = zk::open_file(s.file, "rb+");
     if (!f) return zk::fail("ERROR: cannot open inputfile %s\n", s.file);
-    zk::CalcHeader h;
-    if (!zk::read_calc_header(f.get(), h)) return zk::fail("ERROR: cannot read TI fileheader from %s\n", s.file);
-    if (check_valid(f.get(), s.file, h) != 0) return 1;
+    const zk::CalcCheckResult checked = zk::check_calc_file(f.get());
+    if (check_valid(checked, s.file) != 0) return 1;
+    zk::CalcHeader h = checked.header;
 
     // Both name fields lie in the header's first sector, the folder at 10
     // and the variable name at 64: the new names go back in one write of the

@@ -42,13 +42,13 @@ static int run(const Settings& s)
     if (!zk::calc_kind(std::span(signature, got))) zk::eprint("WARNING: neither TI89 nor TI92 inputfile\n");
 
     if (zk::output_is_input(in.get(), s.outfile)) return 1;
-    zk::File out = zk::open_output(s.outfile, "wb");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, s.outfile, "wb")) return 1;
     const zk::Copy copied = zk::copy_range(in.get(), image->offset, image->length, out.get());
     if (copied == zk::Copy::InputEnded || copied == zk::Copy::ReadError)
         return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
     in.reset();
-    if (copied == zk::Copy::WriteError || !zk::close_checked(out)) return zk::fail_output(s.outfile);
+    if (copied == zk::Copy::WriteError || !out.commit()) return zk::fail_output(s.outfile);
     if (!s.quiet) std::printf("%lld bytes written to %s\n", static_cast<long long>(image->length), s.outfile);
     return 0;
 }

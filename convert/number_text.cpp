@@ -1,6 +1,6 @@
 #include "number_text.h"
 
-#include "frame.h"
+#include "bytes.h"
 
 #include <algorithm>
 #include <cstring>

@@ -89,18 +89,17 @@ static int run(const Settings& s)
     const std::optional<std::int64_t> length = zk::data_length(*input_size, s.start_skip, s.end_skip);
     if (!length) return zk::fail("ERROR: no bytes left to process\n");
 
-    zk::File file;
+    zk::OutputFile file;
     if (!to_stdout) {
         if (zk::output_is_input(in.get(), s.outfile)) return 1;
-        file = zk::open_output(s.outfile, "w");
-        if (!file) return 1;
+        if (!zk::open_output(file, s.outfile, "w")) return 1;
     }
     std::FILE* out = to_stdout ? stdout : file.get();
     if (!zk::seek(in.get(), s.start_skip, SEEK_SET)) return fail_read(s.infile);
     if (!write_text(in.get(), out, s, *length)) return fail_read(s.infile);
 
     if (to_stdout) return 0;  // a failed standard output is reported on the way out
-    if (!zk::close_checked(file)) return zk::fail_output(s.outfile);
+    if (!file.commit()) return zk::fail_output(s.outfile);
     if (!s.quiet)
         std::printf("%lld items with %d byte(s) written to %s\n",
                     static_cast<long long>(zk::item_count(*length, s.item_size)), s.item_size, s.outfile);

@@ -111,23 +111,19 @@ static int run(const Settings& s)
     if (!s.quiet) zk::print_banner(kId);
 
     if (zk::output_is_input(in, s.outfile)) return 1;
-    zk::File out = zk::open_output(s.outfile, "wb");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, s.outfile, "wb")) return 1;
     zk::NumberConverter numbers(s.binary);
     std::int64_t written = 0;
     Outcome outcome = convert(in, out.get(), numbers, written);
-    if (outcome == Outcome::Ok && (std::fflush(out.get()) != 0 || std::ferror(out.get())))
-        outcome = Outcome::WriteError;
-    // A text that did not convert whole gives no file; only a regular file
-    // that this run created is removed, never a device, a FIFO or a link.
-    if (outcome != Outcome::Ok) zk::discard_output(out, s.outfile);
+    // A text that did not convert whole gives no file (out's destructor).
+    if (outcome == Outcome::Ok && !out.commit()) outcome = Outcome::WriteError;
     switch (outcome) {
     case Outcome::Ok: break;
     case Outcome::Failed: report(numbers, s.binary); return 1;
     case Outcome::ReadError: return zk::fail("ERROR: cannot read inputfile %s\n", s.infile);
     case Outcome::WriteError: return zk::fail_output(s.outfile);
     }
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
     if (!s.quiet) std::printf("%lld bytes written to %s\n", static_cast<long long>(written), s.outfile);
     return 0;
 }

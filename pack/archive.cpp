@@ -1,18 +1,15 @@
 #include "archive.h"
 
+#include "pack.h"
 #include "unpack.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace zk {
 
 static unsigned be16(const std::uint8_t* p) { return p[0] << 8 | p[1]; }
-
-// A packed stream's csize lies in its bytes 4 and 5.
-static constexpr std::size_t kStreamCsizeEnd = 6;
-// Its magic in bytes 2 and 3, and orig_size before it.
-static constexpr std::size_t kStreamMagicEnd = 4;
 
 static std::size_t data_area_of(std::uint16_t count)
 {
@@ -52,7 +49,7 @@ ArchiveEntry archive_entry(const Archive& a, int i)
     ArchiveEntry e;
     e.start = a.data_area + be16(record + kRecordEntryOffset);
     e.archive_size = be16(record + kRecordArchiveSize);
-    e.packed = e.start <= size && size - e.start >= kStreamMagicEnd && pack_has_magic(a.image.data() + e.start);
+    e.packed = e.start <= size && size - e.start >= kPackMagicEnd && pack_has_magic(a.image.data() + e.start);
     if (e.packed) {
         e.orig_size = pack_orig_size(a.image.data() + e.start);
         e.inside = true;
@@ -72,13 +69,13 @@ int unpack_entry(const Archive& a, const ArchiveEntry& e, std::uint8_t* out)
 {
     const std::span<const std::uint8_t> rest = a.image.subspan(e.start);
     const std::size_t stream_length =
-        rest.size() < kStreamCsizeEnd ? rest.size() : std::min<std::size_t>(pack_csize(rest.data()), rest.size());
+        rest.size() < kPackCsizeEnd ? rest.size() : std::min<std::size_t>(pack_csize(rest.data()), rest.size());
     return unpack_stream(rest.data(), stream_length, out, e.orig_size);
 }
 
 bool archive_reads_as_packed(std::span<const std::uint8_t> bytes)
 {
-    return bytes.size() >= kStreamMagicEnd && pack_has_magic(bytes.data());
+    return bytes.size() >= kPackMagicEnd && pack_has_magic(bytes.data());
 }
 
 std::string_view archive_entry_name(std::string_view path)
@@ -100,6 +97,31 @@ static void put_be16(std::uint8_t* p, std::size_t value)
 static std::size_t span_of(const ArchiveItem& item)
 {
     return item.packed ? item.bytes.size() : std::max(item.bytes.size(), kArchiveMinStoredSpan);
+}
+
+Prepare prepare_entry(std::span<const std::uint8_t> data, bool store, PreparedEntry& entry)
+{
+    const bool must_pack = archive_reads_as_packed(data);
+    entry.packed = true;
+    if (!store || must_pack) {
+        switch (pack_stream(data.data(), data.size(), {}, entry.bytes)) {
+        case PackResult::Ok:
+            if (must_pack || entry.bytes.size() < data.size()) return Prepare::Ok;
+            break;
+        case PackResult::NoMemory:
+            return Prepare::NoMemory;
+        default:
+            if (must_pack) return Prepare::Unpackable;
+            break;
+        }
+    }
+    entry.packed = false;
+    try {
+        entry.bytes.assign(data.begin(), data.end());
+    } catch (const std::bad_alloc&) {
+        return Prepare::NoMemory;
+    }
+    return Prepare::Ok;
 }
 
 std::size_t archive_entry_cost(const ArchiveItem& item) { return kArchiveRecordSize + span_of(item); }
@@ -126,7 +148,11 @@ ArchiveBuildResult build_archive(std::span<const ArchiveItem> items, std::size_t
     }
 
     const std::size_t data_area = table + kArchiveRecordSize * count;
-    out.assign(data_area + area, 0);
+    try {
+        out.assign(data_area + area, 0);
+    } catch (const std::bad_alloc&) {
+        return {ArchiveBuild::NoMemory, 0};
+    }
     std::copy(std::begin(kArchiveMagic), std::end(kArchiveMagic), out.begin());
     put_be16(out.data() + kArchiveCountOffset - kArchiveMagicOffset, count);
     std::size_t offset = 0;

@@ -97,6 +97,22 @@ inline constexpr std::size_t kArchiveMinStoredSpan = 4;
 // entry must not: it has to be packed instead.
 bool archive_reads_as_packed(std::span<const std::uint8_t> bytes);
 
+// How an entry is laid out: packed when that makes it smaller, stored as
+// it is otherwise. With store, it is stored unless its bytes would read as
+// packed. An entry that would read as packed when stored must be packed.
+struct PreparedEntry {
+    std::vector<std::uint8_t> bytes;  // the packed stream, or the entry itself
+    bool packed = false;
+};
+
+enum class Prepare {
+    Ok,
+    Unpackable,  // it begins like a packed stream, so must be packed, and cannot be
+    NoMemory,
+};
+
+Prepare prepare_entry(std::span<const std::uint8_t> data, bool store, PreparedEntry& entry);
+
 // A file's name as an entry's record keeps it: without the folders before
 // its last "/" or "\" (the same on every system, so that one command line
 // makes the same archive everywhere) and without its last extension (a
@@ -124,6 +140,7 @@ enum class ArchiveBuild {
     EntryTooLong,    // an entry's bytes exceed what archive_size counts
     Misread,         // a stored entry would read as packed, or a packed one as stored
     TooLarge,        // the archive would exceed the limit from this entry on (0: a limit below the head)
+    NoMemory,        // the archive's bytes could not be had
 };
 
 struct ArchiveBuildResult {

@@ -1,6 +1,8 @@
 #include "hextext.h"
 
-#include "frame.h"
+#include "bytes.h"
+
+#include <new>
 
 namespace zk {
 
@@ -37,7 +39,7 @@ std::string hex_text(std::span<const std::uint8_t> bytes)
 {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string text;
-    text.reserve(bytes.size() * 6);
+    text.reserve(hex_text_size(bytes.size()));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         text += "0x";
         text += kDigits[bytes[i] >> 4];
@@ -46,6 +48,18 @@ std::string hex_text(std::span<const std::uint8_t> bytes)
         if (i != 0 && i % kBytesPerLine == 0) text += '\n';
     }
     return text;
+}
+
+std::optional<std::span<const std::uint8_t>> raw_or_hex_text(std::span<const std::uint8_t> bytes, bool hex,
+                                                             std::string& text)
+{
+    if (!hex) return bytes;
+    try {
+        text = hex_text(bytes);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
 
 }  // namespace zk

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -35,5 +36,15 @@ private:
 // The hex text of bytes, without a line feed after the last byte unless
 // its index asks for one; empty for no bytes.
 std::string hex_text(std::span<const std::uint8_t> bytes);
+
+// The length of the hex text of size bytes, at most: "0x", two digits, a
+// comma and a line feed each.
+constexpr std::size_t hex_text_size(std::size_t size) { return size * 6; }
+
+// What a file of packed data holds, raw or as hex text: bytes themselves,
+// or (hex) their hex text, made in text; empty when text's memory cannot
+// be had.
+std::optional<std::span<const std::uint8_t>> raw_or_hex_text(std::span<const std::uint8_t> bytes, bool hex,
+                                                             std::string& text);
 
 }  // namespace zk

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <new>
 
 namespace zk {
 namespace {
@@ -429,16 +430,14 @@ static void write_stream(const std::uint8_t* data, std::size_t n, const Coding& 
                          const std::vector<Token>& tokens, std::vector<std::uint8_t>& out)
 {
     out.assign(kPackHeaderSize, 0);
-    out[0] = static_cast<std::uint8_t>(n & 0xFF);
-    out[1] = static_cast<std::uint8_t>(n >> 8);
-    out[2] = 'Z';
-    out[3] = 'P';
-    out[6] = static_cast<std::uint8_t>(escape_code);
-    out[9] = static_cast<std::uint8_t>(c.E);
-    out[10] = static_cast<std::uint8_t>(c.G + 1);
-    out[11] = static_cast<std::uint8_t>(1u << c.G);
-    out[12] = static_cast<std::uint8_t>(c.X);
-    out[15] = static_cast<std::uint8_t>(c.run_table.size());
+    put_pack_field(out.data(), kPackOrigSizeOffset, static_cast<unsigned>(n));
+    std::copy(std::begin(kPackMagic), std::end(kPackMagic), out.begin() + kPackMagicOffset);
+    out[kPackEscapeCodeOffset] = static_cast<std::uint8_t>(escape_code);
+    out[kPackEscapeBitsOffset] = static_cast<std::uint8_t>(c.E);
+    out[kPackGammaBitsOffset] = static_cast<std::uint8_t>(c.G + 1);
+    out[kPackGammaTopOffset] = static_cast<std::uint8_t>(1u << c.G);
+    out[kPackExtraBitsOffset] = static_cast<std::uint8_t>(c.X);
+    out[kPackRunTableSizeOffset] = static_cast<std::uint8_t>(c.run_table.size());
     out.insert(out.end(), c.run_table.begin(), c.run_table.end());
 
     const unsigned E = c.E, G = c.G, X = c.X;
@@ -519,8 +518,7 @@ static void write_stream(const std::uint8_t* data, std::size_t n, const Coding& 
     bits.put(esc, E);
     bits.gamma(2, G);
     bits.gamma(gamma_max, G);
-    out[4] = static_cast<std::uint8_t>(out.size() & 0xFF);
-    out[5] = static_cast<std::uint8_t>(out.size() >> 8);
+    put_pack_field(out.data(), kPackCsizeOffset, static_cast<unsigned>(out.size()));
 }
 
 // ---------------------------------------------------------------------------
@@ -725,10 +723,9 @@ private:
 
 }  // namespace
 
-PackResult pack_stream(const std::uint8_t* data, std::size_t size, const PackOptions& options,
-                       std::vector<std::uint8_t>& stream, PackChoice* choice)
+static PackResult pack_in_memory(const std::uint8_t* data, std::size_t size, const PackOptions& options,
+                                 std::vector<std::uint8_t>& stream, PackChoice* choice)
 {
-    stream.clear();
     if (size > kPackMaxOrigSize) return PackResult::InputTooLong;
     const auto in_range = [](int v, unsigned lo, unsigned hi) {
         return v == -1 || (v >= static_cast<int>(lo) && v <= static_cast<int>(hi));
@@ -755,6 +752,20 @@ PackResult pack_stream(const std::uint8_t* data, std::size_t size, const PackOpt
     if (choice)
         *choice = PackChoice{coding.E, escape_code, coding.G, coding.X, static_cast<unsigned>(coding.run_table.size())};
     return PackResult::Ok;
+}
+
+PackResult pack_stream(const std::uint8_t* data, std::size_t size, const PackOptions& options,
+                       std::vector<std::uint8_t>& stream, PackChoice* choice)
+{
+    stream.clear();
+    // The working memory comes from the heap in many pieces, in containers
+    // that throw when one cannot be had: here that becomes a result.
+    try {
+        return pack_in_memory(data, size, options, stream, choice);
+    } catch (const std::bad_alloc&) {
+        std::vector<std::uint8_t>().swap(stream);
+        return PackResult::NoMemory;
+    }
 }
 
 }  // namespace zk

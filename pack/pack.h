@@ -1,10 +1,8 @@
 // Encoder of the packed stream format, the mirror of unpack.h.
 //
-// pack_stream turns 0 to 65535 bytes into one complete stream: the 16-byte
-// header (orig_size, "ZP", csize equal to the stream's length, the initial
-// escape code, E, G + 1, 2^G, X and the run table size; bytes 7, 8, 13 and
-// 14 are zero), the run table, and the bit stream of tokens closed by an end
-// marker. For the parameters it is given it writes the token sequence of
+// pack_stream turns 0 to 65535 bytes into one complete stream (stream.h):
+// the header, with csize equal to the stream's length, the run table, and
+// the bit stream of tokens closed by an end marker. For the parameters it is given it writes the token sequence of
 // least total size; the parameters it is not given (escape width E, gamma
 // limit G, extra distance bits X) it chooses per input, together with the
 // initial escape code and the run table.
@@ -13,17 +11,17 @@
 // decision is taken on integer bit counts. The encoder prints nothing, does
 // no I/O and keeps no state between calls. Its working memory is about
 // 2^E + 40 bytes per input byte for the largest E it tries: 20 MB for
-// 65535 bytes of random data, which E = 8 packs best.
+// 65535 bytes of random data, which E = 8 packs best. Memory that cannot
+// be had is a result (NoMemory), never the end of the process.
 #pragma once
+
+#include "stream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace zk {
-
-inline constexpr std::size_t kPackMaxOrigSize = 65535;
-inline constexpr std::size_t kPackMaxStreamSize = 65535;
 
 // The ranges of the parameters a stream's header can hold.
 inline constexpr int kPackMaxEscapeBits = 8;                         // E
@@ -57,7 +55,15 @@ enum class PackResult {
     InputTooLong,   // more than kPackMaxOrigSize bytes
     StreamTooLong,  // the stream would exceed kPackMaxStreamSize bytes
     BadOption,      // a fixed parameter outside its range
+    NoMemory,       // the working memory could not be had
 };
+
+// The most working memory pack_stream takes for size bytes, in bytes: 2^E
+// parse states and some 40 bytes of matches for every input byte.
+constexpr std::size_t pack_working_memory(std::size_t size)
+{
+    return ((std::size_t{1} << kPackMaxEscapeBits) + 40) * size;
+}
 
 // Packs size bytes at data into stream (replacing its contents). On any
 // result other than Ok, stream is left empty and choice untouched.

@@ -171,11 +171,11 @@ int unpack_stream(const std::uint8_t* src, std::size_t src_len,
 {
     if (src_len < kPackHeaderSize) return kUnpackTruncated;
     if (!pack_has_magic(src)) return kUnpackBadMagic;
-    const unsigned escape_bits = src[9];
-    const unsigned gamma_bits = src[10];
-    const unsigned gamma_top = src[11];
-    const unsigned extra_offset_bits = src[12];
-    const unsigned run_table_size = src[15];
+    const unsigned escape_bits = src[kPackEscapeBitsOffset];
+    const unsigned gamma_bits = src[kPackGammaBitsOffset];
+    const unsigned gamma_top = src[kPackGammaTopOffset];
+    const unsigned extra_offset_bits = src[kPackExtraBitsOffset];
+    const unsigned run_table_size = src[kPackRunTableSizeOffset];
     if (escape_bits > 8) return kUnpackBadEscapeBits;
     if (gamma_bits < 6 || gamma_bits > 8 || gamma_top != 1u << (gamma_bits - 1))
         return kUnpackBadGamma;
@@ -198,8 +198,8 @@ int unpack_stream(const std::uint8_t* src, std::size_t src_len,
         esc_bits = code << (kWordBits - 1 - E) << 1;
         esc_bytes = (esc_bits >> (kWordBits - 8)) * kEveryByte;
     };
-    set_escape(src[6]);
-    if (E > 0 && src[6] >> E != 0) esc_bits = 1;
+    set_escape(src[kPackEscapeCodeOffset]);
+    if (E > 0 && src[kPackEscapeCodeOffset] >> E != 0) esc_bits = 1;
 
     if (kPackHeaderSize + run_table_size > src_len) return kUnpackTruncated;
     BitReader in{src, src_len, kPackHeaderSize + run_table_size};
@@ -272,8 +272,8 @@ int unpack_stream(const std::uint8_t* src, std::size_t src_len,
                 unsigned byte;
                 if (t <= 31) {
                     // Entries are addressed by index alone, even past the table.
-                    if (15 + t >= src_len) return kUnpackTruncated;
-                    byte = src[15 + t];
+                    if (kPackRunTableSizeOffset + t >= src_len) return kUnpackTruncated;
+                    byte = src[kPackRunTableSizeOffset + t];
                 } else {
                     byte = (8 * t + in.get(3)) & 0xFF;
                 }

@@ -2,12 +2,12 @@
 // bit stream of literal, copy, run and end-marker tokens.
 #pragma once
 
+#include "stream.h"
+
 #include <cstddef>
 #include <cstdint>
 
 namespace zk {
-
-inline constexpr std::size_t kPackHeaderSize = 16;
 
 // Results of unpack_stream. The header codes are the format's own; the
 // last three are for streams that would leave their buffers.
@@ -21,11 +21,6 @@ enum UnpackResult : int {
     kUnpackOverflow = 254,        // the tokens write more than the output holds
     kUnpackBadDistance = 255,     // a copy reaches before the start of the output
 };
-
-// Little-endian header fields read by the callers.
-inline unsigned pack_orig_size(const std::uint8_t* src) { return src[0] | src[1] << 8; }
-inline unsigned pack_csize(const std::uint8_t* src) { return src[4] | src[5] << 8; }
-inline bool pack_has_magic(const std::uint8_t* src) { return src[2] == 'Z' && src[3] == 'P'; }
 
 // Decodes the stream of src_len bytes at src into dst, which holds dst_cap
 // bytes (normally the header's orig_size). Never reads or writes outside

@@ -38,11 +38,15 @@ struct Settings {
 
 // One input as it goes into the archive.
 struct Entry {
-    std::vector<std::uint8_t> bytes;  // the packed stream, or the input itself
-    bool packed = false;
+    zk::PreparedEntry laid_out;
     unsigned orig_size = 0;
     std::optional<zk::FileId> file;
 };
+
+static int fail_memory(std::size_t size)
+{
+    return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", size);
+}
 
 static int read_entry(const char* infile, bool store, Entry& e)
 {
@@ -55,21 +59,17 @@ static int read_entry(const char* infile, bool store, Entry& e)
     default:
         return 1;
     }
-    const std::span<const std::uint8_t> data(input.data(), input.size());
-    e.orig_size = static_cast<unsigned>(data.size());
-    // Stored, such an entry would read back as a packed stream.
-    const bool must_pack = zk::archive_reads_as_packed(data);
-    if (store && !must_pack) {
-        e.bytes.assign(data.begin(), data.end());
+    e.orig_size = static_cast<unsigned>(input.size());
+    switch (zk::prepare_entry({input.data(), input.size()}, store, e.laid_out)) {
+    case zk::Prepare::Ok:
         return 0;
-    }
-    const bool packs = zk::pack_stream(data.data(), data.size(), {}, e.bytes) == zk::PackResult::Ok;
-    if (must_pack && !packs)
+    case zk::Prepare::Unpackable:
         return zk::fail("ERROR: inputfile %s begins like a packed stream (\"ZP\" at offset 2) and cannot be packed\n",
                         infile);
-    e.packed = must_pack || (packs && e.bytes.size() < data.size());
-    if (!e.packed) e.bytes.assign(data.begin(), data.end());
-    return 0;
+    case zk::Prepare::NoMemory:
+        break;
+    }
+    return fail_memory(zk::pack_working_memory(input.size()));
 }
 
 static int run(const Settings& s)
@@ -90,7 +90,7 @@ static int run(const Settings& s)
     std::size_t total_input = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (read_entry(s.infiles[i], s.store, entries[i]) != 0) return 1;
-        items[i] = {entries[i].bytes, entries[i].packed, zk::archive_entry_name(s.infiles[i])};
+        items[i] = {entries[i].laid_out.bytes, entries[i].laid_out.packed, zk::archive_entry_name(s.infiles[i])};
         size += zk::archive_entry_cost(items[i]);
         if (size > limit)
             return zk::fail("ERROR: archive %s would be too large with inputfile %s (more than %zu bytes)\n",
@@ -103,15 +103,14 @@ static int run(const Settings& s)
     // is left to fail is memory.
     if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
         zk::build_other_file(*s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
-        return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
-                        zk::calc_other_file_size(size, kArchiveType.size()));
+        return fail_memory(zk::calc_other_file_size(size, kArchiveType.size()));
 
     for (const Entry& e : entries)
         if (zk::output_is_input(e.file, outfile.c_str())) return 1;
-    if (!zk::write_whole_file(outfile.c_str(), file.data(), file.size())) return 1;
+    if (!zk::write_whole_file(outfile.c_str(), {file.data(), file.size()})) return 1;
     for (std::size_t i = 0; i < count; ++i)
-        std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].bytes.size(),
-                    entries[i].orig_size, entries[i].packed ? "packed" : "stored", s.infiles[i]);
+        std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].laid_out.bytes.size(),
+                    entries[i].orig_size, entries[i].laid_out.packed ? "packed" : "stored", s.infiles[i]);
     std::printf("%zu bytes written to %s (%zu entries of %zu bytes)\n", file.size(), outfile.c_str(), count,
                 total_input);
     return 0;

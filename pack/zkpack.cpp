@@ -46,20 +46,21 @@ static int run(const Settings& s)
 
     std::vector<std::uint8_t> stream;
     zk::PackChoice choice;
-    if (zk::pack_stream(input.data(), input.size(), s.pack, stream, &choice) != zk::PackResult::Ok)
+    switch (zk::pack_stream(input.data(), input.size(), s.pack, stream, &choice)) {
+    case zk::PackResult::Ok:
+        break;
+    case zk::PackResult::NoMemory:
+        return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", zk::pack_working_memory(input.size()));
+    default:
         // The options were checked by the scan, so only the stream's length remains.
         return zk::fail("ERROR: packed stream of %s would be longer than %zu bytes\n", s.infile,
                         zk::kPackMaxStreamSize);
-
-    zk::File out = zk::open_output(s.outfile, "wb");
-    if (!out) return 1;
-    if (s.hex_out) {
-        const std::string text = zk::hex_text(stream);
-        std::fwrite(text.data(), 1, text.size(), out.get());
-    } else {
-        std::fwrite(stream.data(), 1, stream.size(), out.get());
     }
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+
+    std::string text;
+    const auto bytes = zk::raw_or_hex_text(stream, s.hex_out, text);
+    if (!bytes) return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", zk::hex_text_size(stream.size()));
+    if (!zk::write_whole_file(s.outfile, *bytes)) return 1;
     if (!s.quiet)
         std::printf("%zu bytes packed into %zu bytes (E=%u G=%u X=%u, %u run table entries)\n", input.size(),
                     stream.size(), choice.escape_bits, choice.gamma_limit, choice.extra_offset_bits,

@@ -104,8 +104,8 @@ static int extract(const Settings& s, const Loaded& loaded, int number)
     if (!e.inside) return refuse_entry(number, s.infile);
     if (zk::output_is_input(loaded.file, s.outfile)) return 1;
 
-    zk::File out = zk::open_output(s.outfile, "wb", "ERROR: cannot open output file %s\n");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, s.outfile, "wb", "ERROR: cannot open output file %s\n")) return 1;
     std::size_t written;
     if (e.packed) {
         std::printf("processing compressed entry %d ...\n", number);
@@ -122,7 +122,7 @@ static int extract(const Settings& s, const Loaded& loaded, int number)
         written = std::fwrite(data.data(), 1, data.size(), out.get());
         if (written != data.size()) return zk::fail("ERROR: cannot write uncompressed entry to file\n");
     }
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+    if (!out.commit()) return zk::fail_output(s.outfile);
     std::printf("%d bytes written to %s\n", static_cast<int>(written), s.outfile);
     return 0;
 }

@@ -16,12 +16,7 @@ static constexpr const char kUsage[] =
     "       -hto      generate hex-text output\n"
     "       -t        just test (generates no outfile)\n";
 
-// A packed stream never exceeds 16 bits of length.
-static constexpr std::size_t kMaxInput = 65535;
-// Header bytes: the magic "ZP", and the length of the run table that
-// follows the header.
-static constexpr std::size_t kMagicOffset = 2;
-static constexpr std::size_t kRunTableSizeOffset = 15;
+static constexpr std::size_t kMaxInput = zk::kPackMaxStreamSize;
 static constexpr std::size_t kReadBlock = 64 * 1024;
 
 struct Settings {
@@ -76,8 +71,8 @@ static int run(const Settings& s)
     const std::uint8_t* src = input.data();
     if (length != zk::pack_csize(src) || !zk::pack_has_magic(src))
         return zk::fail("ERROR: format mismatch in input (csize=%d|m1=%c|m2=%c)\n", static_cast<int>(length),
-                        src[kMagicOffset], src[kMagicOffset + 1]);
-    if (zk::kPackHeaderSize + src[kRunTableSizeOffset] > length)
+                        src[zk::kPackMagicOffset], src[zk::kPackMagicOffset + 1]);
+    if (zk::kPackHeaderSize + src[zk::kPackRunTableSizeOffset] > length)
         return zk::fail("ERROR: inputdata is too short for its run table (%zu bytes)\n", length);
 
     const unsigned orig_size = zk::pack_orig_size(src);
@@ -88,15 +83,10 @@ static int run(const Settings& s)
     if (s.test_only) return 0;
 
     if (zk::output_is_input(input_id, s.outfile)) return 1;
-    zk::File out = zk::open_output(s.outfile, "wb", "ERROR: cannot open outputfile %s\n\n");
-    if (!out) return 1;
-    if (s.hex_out) {
-        const std::string text = zk::hex_text({output.data(), orig_size});
-        std::fwrite(text.data(), 1, text.size(), out.get());
-    } else {
-        std::fwrite(output.data(), 1, orig_size, out.get());
-    }
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+    std::string text;
+    const auto bytes = zk::raw_or_hex_text({output.data(), orig_size}, s.hex_out, text);
+    if (!bytes) return zk::fail("ERROR: cannot allocate output buffer\n");
+    if (!zk::write_whole_file(s.outfile, *bytes, "ERROR: cannot open outputfile %s\n\n")) return 1;
     if (!s.hex_out) zk::eprint("Decompressed %u bytes.\n\n", orig_size);
     return 0;
 }

@@ -6,14 +6,6 @@
 
 namespace zktest {
 
-Bytes random_bytes(std::size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes b(n);
-    for (auto& v : b) v = static_cast<std::uint8_t>(rng());
-    return b;
-}
-
 std::string item_text(const Bytes& input, const ItemText& t)
 {
     const long length = static_cast<long>(input.size() - t.start_skip - t.end_skip);

@@ -9,9 +9,6 @@
 
 namespace zktest {
 
-// n bytes of a fixed pseudo-random sequence.
-Bytes random_bytes(std::size_t n, unsigned seed);
-
 // The item lines of zkbin2hex, without head and closing.
 struct ItemText {
     int item_size = 1;

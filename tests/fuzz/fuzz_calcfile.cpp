@@ -4,7 +4,7 @@
 // the plain sum of those bytes); the stream readers must agree with it; a
 // written file must be valid and hold its data unchanged.
 #include "calcfile.h"
-#include "frame.h"
+#include "files.h"
 
 #include <cstdlib>
 #include <cstring>

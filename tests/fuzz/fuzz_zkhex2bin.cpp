@@ -2,7 +2,7 @@
 // text either converts to the same bytes or is refused with the same error
 // at the same token. The text is fed in chunks of any size, and as the
 // tool feeds it, in the pieces of a line reader with tiny blocks.
-#include "frame.h"
+#include "files.h"
 #include "number_text.h"
 
 #include "hex_stream.h"

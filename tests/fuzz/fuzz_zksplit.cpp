@@ -2,7 +2,7 @@
 // agree with a reading by strtoll of the same tokens; the stream search
 // with a search of the whole text; and a tag split, read in blocks of any size,
 // must give the lines without the tag, each in its piece.
-#include "frame.h"
+#include "files.h"
 #include "split.h"
 
 #include <cerrno>

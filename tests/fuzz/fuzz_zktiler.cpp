@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    std::to_string(data[3] % height + 1), "1"};
     const tiles::GeometryResult made = tiles::make_geometry(
         {numbers[0].c_str(), numbers[1].c_str(), numbers[2].c_str(), numbers[3].c_str(), numbers[4].c_str()});
-    if (!made.error.empty()) std::abort();
+    if (made.failure) std::abort();
     const tiles::Geometry& g = made.geometry;
     const bool gray = data[4] & 1;
     const tiles::Direction direction = data[4] & 2 ? tiles::Direction::Vertical : tiles::Direction::Horizontal;

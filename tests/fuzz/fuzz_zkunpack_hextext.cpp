@@ -1,7 +1,7 @@
 // The hex-text reader: fed in arbitrary pieces, in place, it gives the
 // same bytes as a direct reading of the whole text, and never more bytes
 // than characters; the writer's text of those bytes reads back to them.
-#include "frame.h"
+#include "files.h"
 #include "hextext.h"
 
 #include <cstdlib>

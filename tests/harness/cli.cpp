@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <algorithm>
+#include <random>
 
 extern char** environ;
 
@@ -23,6 +24,14 @@ namespace fs = std::filesystem;
 
 Bytes bytes_of(const std::string& s) { return Bytes(s.begin(), s.end()); }
 std::string string_of(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+Bytes random_bytes(std::size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    Bytes b(n);
+    for (auto& v : b) v = static_cast<std::uint8_t>(rng());
+    return b;
+}
 
 TempDir::TempDir()
 {

@@ -14,6 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes bytes_of(const std::string& s);
 std::string string_of(const Bytes& b);
 
+// n bytes of a fixed pseudo-random sequence.
+Bytes random_bytes(std::size_t n, unsigned seed);
+
 // A directory of its own for one test case, removed afterwards.
 class TempDir {
 public:

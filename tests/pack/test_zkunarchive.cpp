@@ -141,7 +141,7 @@ TEST(ZkUnArchiveErrors, NegativeCountListsNothingAndRefusesEveryEntry)
     EXPECT_EQ(r.err, "ERROR: entry number (0) too large (nr_entries=-32768)\n");
 }
 
-TEST(ZkUnArchiveErrors, FailedDecodeLeavesAnEmptyOutput)
+TEST(ZkUnArchiveErrors, FailedDecodeLeavesNoOutput)
 {
     TempDir dir;
     Bytes bad = PackWriter({}).finish(10);  // no end marker at all
@@ -151,8 +151,7 @@ TEST(ZkUnArchiveErrors, FailedDecodeLeavesAnEmptyOutput)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(normalized(r.out), kBanner + "processing compressed entry 0 ...\n");
     EXPECT_EQ(r.err, "ERROR: cannot decompress (code 250)\n");
-    EXPECT_TRUE(dir.exists("o"));
-    EXPECT_EQ(dir.read("o"), Bytes{});
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"a"});
 }
 
 TEST(ZkUnArchiveBounds, ShortFilesAndTablesOutsideTheImage)

@@ -76,16 +76,35 @@ TEST(ZkTilerArgs, FlagIsComparedExactly)
 
 TEST(ZkTilerArgs, ANumberCheckFailsWithItsLineAndTheUsage)
 {
-    // The checks in their order are the library's; here the first failure
-    // ends the run before any file is touched.
+    // The checks in their order are the library's; here each one's line,
+    // and the first failure ends the run before any file is touched.
     TempDir dir;
     dir.write("in", kExample);
-    RunResult r = run_tool("zktiler", {"-h", "in", "16", "2", "24", "x", "x", "out"}, dir);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(normalized(r.out), kBanner + kUsage);
-    EXPECT_EQ(r.err, "ERROR: tilewidth larger than width\n");
-    r = run_tool("zktiler", {"-h", "in", "16", "2", "6", "2", "-99999999999999999999999", "out"}, dir);
-    EXPECT_EQ(r.err, "ERROR: cannot parse entries=-99999999999999999999999\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"w", "x", "x", "x", "x"}, "ERROR: cannot parse width=w\n"},
+        {{"20", "x", "x", "x", "x"}, "ERROR: width not multiple of 8 (width=20)\n"},
+        {{"-8", "x", "x", "x", "x"}, "ERROR: negative or zero width not allowed (width=-8)\n"},
+        {{"16", "h", "x", "x", "x"}, "ERROR: cannot parse height=h\n"},
+        {{"16", "-3", "x", "x", "x"}, "ERROR: negative or zero height not allowed (height=-3)\n"},
+        {{"16", "2", "tw", "x", "x"}, "ERROR: cannot parse tilewidth=tw\n"},
+        {{"16", "2", "0", "x", "x"}, "ERROR: negative or zero tilewidth not allowed (tilewidth=0)\n"},
+        {{"64", "2", "33", "x", "x"}, "ERROR: tilewidth larger than 32 not allowed (tilewidth=33)\n"},
+        {{"16", "2", "24", "x", "x"}, "ERROR: tilewidth larger than width\n"},
+        {{"16", "2", "6", "th", "x"}, "ERROR: cannot parse tileheight=th\n"},
+        {{"16", "2", "6", "-1", "x"}, "ERROR: negative or zero tileheight not allowed (tileheight=-1)\n"},
+        {{"16", "2", "6", "3", "x"}, "ERROR: tileheight larger than height\n"},
+        {{"16", "2", "6", "2", "-99999999999999999999999"}, "ERROR: cannot parse entries=-99999999999999999999999\n"},
+        {{"16", "2", "6", "2", "21"}, "ERROR: invalid value for entries (entries=21)\n"},
+    };
+    for (const auto& [numbers, message] : cases) {
+        std::vector<std::string> args{"-h", "in"};
+        args.insert(args.end(), numbers.begin(), numbers.end());
+        args.push_back("out");
+        RunResult r = run_tool("zktiler", args, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(r.err, message);
+    }
     EXPECT_EQ(dir.list(), std::vector<std::string>{"in"});
 }
 

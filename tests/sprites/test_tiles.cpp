@@ -13,16 +13,25 @@ namespace tiles = zk::tiles;
 
 namespace {
 
-// The error of the numbers width, height, t_width, t_height, entries.
-std::string check_error(const std::array<const char*, 5>& numbers)
+using tiles::Number;
+using tiles::Rule;
+
+// The first failed check of the numbers width, height, t_width, t_height,
+// entries, and the number it read.
+std::optional<tiles::GeometryFailure> check_error(const std::array<const char*, 5>& numbers)
 {
-    return tiles::make_geometry(numbers).error;
+    return tiles::make_geometry(numbers).failure;
+}
+
+tiles::GeometryFailure failed(Number number, Rule rule, int value = 0)
+{
+    return {{number, rule}, value};
 }
 
 tiles::Geometry geometry(const std::array<const char*, 5>& numbers)
 {
     const tiles::GeometryResult r = tiles::make_geometry(numbers);
-    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.failure, std::nullopt);
     return r.geometry;
 }
 
@@ -34,30 +43,30 @@ TEST(TilesGeometry, NumbersAreCheckedInTheirOrder)
     {
         struct Case {
             std::array<const char*, 5> numbers;  // width height t_width t_height entries
-            std::string message;
+            tiles::GeometryFailure failure;
         };
         const std::vector<Case> cases = {
-            {{"abc", "x", "x", "x", "x"}, "ERROR: cannot parse width=abc\n"},
-            {{"-4", "x", "x", "x", "x"}, "ERROR: width not multiple of 8 (width=-4)\n"},
-            {{"20", "x", "x", "x", "x"}, "ERROR: width not multiple of 8 (width=20)\n"},
-            {{"0", "x", "x", "x", "x"}, "ERROR: negative or zero width not allowed (width=0)\n"},
-            {{"-8", "x", "x", "x", "x"}, "ERROR: negative or zero width not allowed (width=-8)\n"},
-            {{"16", "high", "x", "x", "x"}, "ERROR: cannot parse height=high\n"},
-            {{"16", "-3", "x", "x", "x"}, "ERROR: negative or zero height not allowed (height=-3)\n"},
-            {{"16", "2", "", "x", "x"}, "ERROR: cannot parse tilewidth=\n"},
-            {{"16", "2", "0", "x", "x"}, "ERROR: negative or zero tilewidth not allowed (tilewidth=0)\n"},
-            {{"64", "2", "33", "x", "x"}, "ERROR: tilewidth larger than 32 not allowed (tilewidth=33)\n"},
-            {{"16", "2", "24", "x", "x"}, "ERROR: tilewidth larger than width\n"},
-            {{"16", "2", "6", "x", "x"}, "ERROR: cannot parse tileheight=x\n"},
-            {{"16", "2", "6", "-1", "x"}, "ERROR: negative or zero tileheight not allowed (tileheight=-1)\n"},
-            {{"16", "2", "6", "3", "x"}, "ERROR: tileheight larger than height\n"},
-            {{"16", "2", "6", "2", "many"}, "ERROR: cannot parse entries=many\n"},
-            {{"16", "2", "6", "2", "0"}, "ERROR: invalid value for entries (entries=0)\n"},
-            {{"16", "2", "6", "2", "21"}, "ERROR: invalid value for entries (entries=21)\n"},
-            {{"16", "2", "6", "2", "-1"}, "ERROR: invalid value for entries (entries=-1)\n"},
+            {{"abc", "x", "x", "x", "x"}, failed(Number::Width, Rule::Parses)},
+            {{"-4", "x", "x", "x", "x"}, failed(Number::Width, Rule::MultipleOf8, -4)},
+            {{"20", "x", "x", "x", "x"}, failed(Number::Width, Rule::MultipleOf8, 20)},
+            {{"0", "x", "x", "x", "x"}, failed(Number::Width, Rule::Positive, 0)},
+            {{"-8", "x", "x", "x", "x"}, failed(Number::Width, Rule::Positive, -8)},
+            {{"16", "high", "x", "x", "x"}, failed(Number::Height, Rule::Parses)},
+            {{"16", "-3", "x", "x", "x"}, failed(Number::Height, Rule::Positive, -3)},
+            {{"16", "2", "", "x", "x"}, failed(Number::TileWidth, Rule::Parses)},
+            {{"16", "2", "0", "x", "x"}, failed(Number::TileWidth, Rule::Positive, 0)},
+            {{"64", "2", "33", "x", "x"}, failed(Number::TileWidth, Rule::AtMost32, 33)},
+            {{"16", "2", "24", "x", "x"}, failed(Number::TileWidth, Rule::AtMostWidth, 24)},
+            {{"16", "2", "6", "x", "x"}, failed(Number::TileHeight, Rule::Parses)},
+            {{"16", "2", "6", "-1", "x"}, failed(Number::TileHeight, Rule::Positive, -1)},
+            {{"16", "2", "6", "3", "x"}, failed(Number::TileHeight, Rule::AtMostHeight, 3)},
+            {{"16", "2", "6", "2", "many"}, failed(Number::Entries, Rule::Parses)},
+            {{"16", "2", "6", "2", "0"}, failed(Number::Entries, Rule::OneTo20, 0)},
+            {{"16", "2", "6", "2", "21"}, failed(Number::Entries, Rule::OneTo20, 21)},
+            {{"16", "2", "6", "2", "-1"}, failed(Number::Entries, Rule::OneTo20, -1)},
         };
-        for (const Case& c : cases) EXPECT_EQ(check_error(c.numbers), c.message);
-        EXPECT_EQ(check_error({"16", "2", "6", "2", "20"}), "");
+        for (const Case& c : cases) EXPECT_EQ(check_error(c.numbers), c.failure);
+        EXPECT_EQ(check_error({"16", "2", "6", "2", "20"}), std::nullopt);
     }
 
     // Numbers are read from the start of the argument.
@@ -70,23 +79,23 @@ TEST(TilesGeometry, NumbersAreCheckedInTheirOrder)
         EXPECT_EQ(g.tilewidth, 6);
         EXPECT_EQ(g.tileheight, 2);
         EXPECT_EQ(g.entries, 20);
-        EXPECT_EQ(check_error({"0x10", "2", "6", "2", "2"}), "ERROR: negative or zero width not allowed (width=0)\n");
-        EXPECT_EQ(check_error({"16", "- 2", "6", "2", "2"}), "ERROR: cannot parse height=- 2\n");
+        EXPECT_EQ(check_error({"0x10", "2", "6", "2", "2"}), failed(Number::Width, Rule::Positive, 0));
+        EXPECT_EQ(check_error({"16", "- 2", "6", "2", "2"}), failed(Number::Height, Rule::Parses));
     }
 
     // Numbers beyond 32 bits do not parse.
     {
-        EXPECT_EQ(check_error({"4294967312", "2", "6", "2", "2"}), "ERROR: cannot parse width=4294967312\n");
-        EXPECT_EQ(check_error({"2147483648", "4", "8", "4", "1"}), "ERROR: cannot parse width=2147483648\n");
+        EXPECT_EQ(check_error({"4294967312", "2", "6", "2", "2"}), failed(Number::Width, Rule::Parses));
+        EXPECT_EQ(check_error({"2147483648", "4", "8", "4", "1"}), failed(Number::Width, Rule::Parses));
         EXPECT_EQ(check_error({"16", "99999999999999999999", "8", "4", "1"}),
-                  "ERROR: cannot parse height=99999999999999999999\n");
+                  failed(Number::Height, Rule::Parses));
         EXPECT_EQ(check_error({"16", "2", "6", "2", "-99999999999999999999999"}),
-                  "ERROR: cannot parse entries=-99999999999999999999999\n");
+                  failed(Number::Entries, Rule::Parses));
         // The bounds of 32 bits themselves parse and meet the range checks.
         EXPECT_EQ(check_error({"16", "4", "-2147483648", "4", "1"}),
-                  "ERROR: negative or zero tilewidth not allowed (tilewidth=-2147483648)\n");
+                  failed(Number::TileWidth, Rule::Positive, -2147483647 - 1));
         EXPECT_EQ(check_error({"16", "4", "8", "4", "2147483647"}),
-                  "ERROR: invalid value for entries (entries=2147483647)\n");
+                  failed(Number::Entries, Rule::OneTo20, 2147483647));
     }
 }
 

@@ -11,7 +11,7 @@
 // the line.
 #pragma once
 
-#include "frame.h"
+#include "bytes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "tiles.h"
 
-#include "frame.h"
+#include "bytes.h"
 
 #include <climits>
 #include <cstdarg>
@@ -45,29 +45,6 @@ static void append_formatted(std::string& text, const char* format, std::va_list
     text.resize(at + static_cast<std::size_t>(length));
 }
 
-[[gnu::format(printf, 1, 2)]] static std::string formatted(const char* format, ...)
-{
-    std::string text;
-    std::va_list args;
-    va_start(args, format);
-    append_formatted(text, format, args);
-    va_end(args);
-    return text;
-}
-
-static std::string failure_message(const NumberCheck& check, const char* text, int value)
-{
-    switch (check.rule) {
-    case Rule::Parses:
-        return formatted(check.message, text);
-    case Rule::AtMostWidth:
-    case Rule::AtMostHeight:
-        return check.message;
-    default:
-        return formatted(check.message, value);
-    }
-}
-
 static int destwidth_for(int tilewidth)
 {
     return tilewidth <= 8 ? 8 : tilewidth <= 16 ? 16 : 32;
@@ -97,7 +74,7 @@ GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers)
             passed = passes(check.rule, values[n], values);
         }
         if (!passed) {
-            result.error = failure_message(check, numbers[n], values[n]);
+            result.failure = GeometryFailure{check, values[n]};
             return result;
         }
     }

@@ -1,5 +1,4 @@
 #include "cli.h"
-#include "convert_data.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The split library in process: the offset file, the piece names, the tag
 // finder and the cutting of lines into pieces.
 #include "cli.h"
-#include "frame.h"
+#include "files.h"
 #include "split.h"
 
 #include <gtest/gtest.h>

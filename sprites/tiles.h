@@ -50,39 +50,38 @@ inline constexpr std::size_t kNumbers = 5;
 
 enum class Rule { Parses, MultipleOf8, Positive, AtMost32, AtMostWidth, AtMostHeight, OneTo20 };
 
-// One check of one number. The message shows the argument's text for
-// Parses, nothing for AtMostWidth and AtMostHeight, the number otherwise.
+// One check of one number.
 struct NumberCheck {
     Number number;
     Rule rule;
-    const char* message;
+    bool operator==(const NumberCheck&) const = default;
 };
 
 // Every check in its order; the first that fails is the one reported.
 inline constexpr NumberCheck kNumberChecks[] = {
-    {Number::Width, Rule::Parses, "ERROR: cannot parse width=%s\n"},
-    {Number::Width, Rule::MultipleOf8, "ERROR: width not multiple of 8 (width=%d)\n"},
-    {Number::Width, Rule::Positive, "ERROR: negative or zero width not allowed (width=%d)\n"},
-    {Number::Height, Rule::Parses, "ERROR: cannot parse height=%s\n"},
-    {Number::Height, Rule::Positive, "ERROR: negative or zero height not allowed (height=%d)\n"},
-    {Number::TileWidth, Rule::Parses, "ERROR: cannot parse tilewidth=%s\n"},
-    {Number::TileWidth, Rule::Positive, "ERROR: negative or zero tilewidth not allowed (tilewidth=%d)\n"},
-    {Number::TileWidth, Rule::AtMost32, "ERROR: tilewidth larger than 32 not allowed (tilewidth=%d)\n"},
-    {Number::TileWidth, Rule::AtMostWidth, "ERROR: tilewidth larger than width\n"},
-    {Number::TileHeight, Rule::Parses, "ERROR: cannot parse tileheight=%s\n"},
-    {Number::TileHeight, Rule::Positive, "ERROR: negative or zero tileheight not allowed (tileheight=%d)\n"},
-    {Number::TileHeight, Rule::AtMostHeight, "ERROR: tileheight larger than height\n"},
-    {Number::Entries, Rule::Parses, "ERROR: cannot parse entries=%s\n"},
-    {Number::Entries, Rule::OneTo20, "ERROR: invalid value for entries (entries=%d)\n"},
+    {Number::Width, Rule::Parses},          {Number::Width, Rule::MultipleOf8},
+    {Number::Width, Rule::Positive},        {Number::Height, Rule::Parses},
+    {Number::Height, Rule::Positive},       {Number::TileWidth, Rule::Parses},
+    {Number::TileWidth, Rule::Positive},    {Number::TileWidth, Rule::AtMost32},
+    {Number::TileWidth, Rule::AtMostWidth}, {Number::TileHeight, Rule::Parses},
+    {Number::TileHeight, Rule::Positive},   {Number::TileHeight, Rule::AtMostHeight},
+    {Number::Entries, Rule::Parses},        {Number::Entries, Rule::OneTo20},
+};
+
+// The first check that failed, and the number it read (0 for Parses).
+struct GeometryFailure {
+    NumberCheck check;
+    int value = 0;
+    bool operator==(const GeometryFailure&) const = default;
 };
 
 struct GeometryResult {
     Geometry geometry;
-    std::string error;  // the first failed check's message, formatted; empty when every check passed
+    std::optional<GeometryFailure> failure;  // empty when every check passed
 };
 
 // The geometry from the numbers' texts, each read as "%d" reads a number
-// (a value beyond 32 bits does not parse).
+// (a value beyond 32 bits does not parse), or the first check they fail.
 GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers);
 
 // The mode whose bitmap has exactly filesize bytes, if any.

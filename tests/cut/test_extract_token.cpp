@@ -1,6 +1,6 @@
 // zkextract's tokens in process: hex token conversion, and the first
 // occurrence of a token in an input fed in blocks.
-#include "convert_data.h"
+#include "cli.h"
 #include "extract_token.h"
 
 #include <gtest/gtest.h>

@@ -120,13 +120,13 @@ static int run(const Settings& s)
     if (verbose) std::printf("opening output file %s ...\n", s.outfile);
 
     if (zk::output_is_input(in.get(), s.outfile)) return 1;
-    zk::File out = zk::open_output(s.outfile, "wb", "ERROR: cannot open outfile %s\n");
-    if (!out) return 1;
+    zk::OutputFile out;
+    if (!zk::open_output(out, s.outfile, "wb", "ERROR: cannot open outfile %s\n")) return 1;
     const std::int64_t count = end - start;
     if (verbose) std::printf("extracting %lld bytes ...\n", static_cast<long long>(count));
     const zk::Copy copied = zk::copy_range(in.get(), start, count, out.get());
     if (copied == zk::Copy::InputEnded || copied == zk::Copy::ReadError) return fail_read(s.infile);
-    if (!zk::close_checked(out)) return zk::fail_output(s.outfile);
+    if (!out.commit()) return zk::fail_output(s.outfile);
     if (s.level != Level::Quiet) std::printf("%lld bytes written to %s\n", static_cast<long long>(count), s.outfile);
     return 0;
 }

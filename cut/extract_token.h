@@ -6,7 +6,7 @@
 // printed. Offsets are 64-bit byte offsets from the start of the input.
 #pragma once
 
-#include "frame.h"
+#include "bytes.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -107,7 +107,7 @@ inline std::string tiles_text(const Bytes& bitmap, const std::vector<std::string
     tiles::Tiling t;
     const tiles::GeometryResult geometry = tiles::make_geometry(
         {numbers[0].c_str(), numbers[1].c_str(), numbers[2].c_str(), numbers[3].c_str(), numbers[4].c_str()});
-    EXPECT_EQ(geometry.error, "");
+    EXPECT_EQ(geometry.failure, std::nullopt);
     t.geometry = geometry.geometry;
     t.direction = flag[1] == 'v' ? tiles::Direction::Vertical : tiles::Direction::Horizontal;
     t.test_program = flag.size() == 3;

@@ -68,12 +68,11 @@ static PieceNames names_of(const char* infile, bool print)
     return names;
 }
 
-// A new piece, never the input under another name.
-static zk::File create_piece(const std::optional<zk::FileId>& input, const std::string& name,
-                             const char* message = "ERROR: cannot open outputfile %s\n")
+// A new piece, never the input under another name; false after the message.
+static bool create_piece(zk::OutputFile& piece, const std::optional<zk::FileId>& input, const std::string& name,
+                         const char* message = "ERROR: cannot open outputfile %s\n")
 {
-    if (zk::output_is_input(input, name.c_str())) return {};
-    return zk::open_output(name.c_str(), "wb", message);
+    return !zk::output_is_input(input, name.c_str()) && zk::open_output(piece, name.c_str(), "wb", message);
 }
 
 // Piece 0 holds the bytes before the first offset, piece k those from
@@ -91,14 +90,14 @@ static unsigned long split_bytes(std::FILE* in, const PieceNames& names, const s
         const std::string name = split::piece_name(names, k);
         zk::eprint("extracting to %s from start=%llu (length=%llu)\n", name.c_str(),
                    static_cast<unsigned long long>(start), static_cast<unsigned long long>(length));
-        zk::File piece = create_piece(input, name, "ERROR: cannot open output filename %s\n");
-        if (!piece) return k;
+        zk::OutputFile piece;
+        if (!create_piece(piece, input, name, "ERROR: cannot open output filename %s\n")) return k;
         if (!zk::seek(in, start, SEEK_SET)) {
             zk::eprint("ERROR: cannot seek to binary offset %llu\n", static_cast<unsigned long long>(start));
             return k;
         }
         zk::Copy copy = zk::copy_range(in, start, length < 0 ? INT64_MAX : length, piece.get());
-        if (copy == zk::Copy::Ok && !zk::close_checked(piece)) copy = zk::Copy::WriteError;
+        if (copy == zk::Copy::Ok && !piece.commit()) copy = zk::Copy::WriteError;
         if (copy == zk::Copy::Ok) continue;
         zk::eprint(copy == zk::Copy::WriteError ? "ERROR: cannot read write data to outputfile\n"
                                                 : "ERROR: cannot read more data from inputfile\n");
@@ -124,7 +123,8 @@ static Pieces split_text(std::FILE* in, const PieceNames& names, split::Splitter
     const std::optional<zk::FileId> input = zk::file_id(in);
     unsigned long made = 0;
     std::string name = split::piece_name(names, 0);
-    zk::File piece = create_piece(input, name);
+    zk::OutputFile piece;
+    create_piece(piece, input, name);
     zk::LineReader lines(in);
     for (std::string_view text; piece;) {
         const bool more = lines.next(text);
@@ -135,10 +135,10 @@ static Pieces split_text(std::FILE* in, const PieceNames& names, split::Splitter
         const split::Step step = more ? splitter.next(text) : splitter.finish();
         bool written = step.cut_back_to < 0 || zk::truncate_file(piece.get(), step.cut_back_to);
         if (written && step.next_piece) {
-            written = zk::close_checked(piece);
-            if (written && !(piece = create_piece(input, name = split::piece_name(names, ++made)))) break;
+            written = piece.commit();
+            if (written && !create_piece(piece, input, name = split::piece_name(names, ++made))) break;
         }
-        if (written) written = write_all(piece.get(), step.write) && (more || zk::close_checked(piece));
+        if (written) written = write_all(piece.get(), step.write) && (more || piece.commit());
         if (!written) {
             zk::eprint("ERROR: cannot write more lines to file %s\n", name.c_str());
             break;

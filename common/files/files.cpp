@@ -1,0 +1,174 @@
+#include "files.h"
+
+#include "os.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace zk {
+
+File open_file(const char* name, const char* mode)
+{
+    return File(std::fopen(name, mode));
+}
+
+bool close_checked(File& f)
+{
+    std::FILE* stream = f.release();
+    if (!stream) return false;
+    bool ok = std::fflush(stream) == 0 && !std::ferror(stream);
+    return std::fclose(stream) == 0 && ok;
+}
+
+std::optional<std::int64_t> file_size(std::FILE* stream)
+{
+    const std::optional<FileId> id = file_id(stream);
+    if (!id) return std::nullopt;
+    const std::int64_t here = tell(stream);
+    if (here < 0 || !seek(stream, 0, SEEK_END)) return std::nullopt;
+    const std::int64_t size = tell(stream);
+    if (!seek(stream, here, SEEK_SET)) return std::nullopt;
+    return size < 0 ? std::nullopt : std::optional<std::int64_t>(size);
+}
+
+ReadAll read_all(std::FILE* in, std::size_t limit, Buffer& out)
+{
+    static constexpr std::size_t kReadBlock = 64 * 1024;
+    if (!out.resize(0)) return ReadAll::NoMemory;
+    for (;;) {
+        const std::size_t have = out.size();
+        const std::size_t want = std::min(kReadBlock, limit - have + 1);
+        if (!out.resize(have + want)) return ReadAll::NoMemory;
+        const std::size_t got = std::fread(out.data() + have, 1, want, in);
+        out.resize(have + got);
+        if (out.size() > limit) return ReadAll::TooLong;
+        if (got < want) return std::ferror(in) ? ReadAll::ReadError : ReadAll::Ok;
+    }
+}
+
+Copy copy_range(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out)
+{
+    if (length > 0 && std::fflush(out) == 0) {
+        const KernelCopy k = kernel_copy(in, start, length, out);
+        if (k.done) return k.copied < length ? Copy::InputEnded : Copy::Ok;
+        start += k.copied;
+        length -= k.copied;
+    }
+    if (!seek(in, start, SEEK_SET)) return Copy::ReadError;
+    char block[64 * 1024];
+    while (length > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(length, sizeof block));
+        const std::size_t got = std::fread(block, 1, want, in);
+        if (std::fwrite(block, 1, got, out) != got) return Copy::WriteError;
+        if (got < want) return std::ferror(in) ? Copy::ReadError : Copy::InputEnded;
+        length -= static_cast<std::int64_t>(got);
+    }
+    return Copy::Ok;
+}
+
+Copy copy_rest(std::FILE* in, std::FILE* out)
+{
+    char block[64 * 1024];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, in)) > 0)
+        if (std::fwrite(block, 1, got, out) != got) return Copy::WriteError;
+    return std::ferror(in) ? Copy::ReadError : Copy::Ok;
+}
+
+LineReader::LineReader(std::FILE* in, std::size_t block_size)
+    : in_(in), block_(new char[block_size]), block_size_(block_size)
+{
+}
+
+bool LineReader::next(std::string_view& piece)
+{
+    if (pos_ == end_) {
+        if (read_failed_) return false;
+        pos_ = 0;
+        end_ = std::fread(block_.get(), 1, block_size_, in_);
+        if (end_ == 0) {
+            read_failed_ = std::ferror(in_) != 0;
+            return false;
+        }
+    }
+    const char* start = block_.get() + pos_;
+    const void* feed = std::memchr(start, '\n', end_ - pos_);
+    const std::size_t length = feed ? static_cast<std::size_t>(static_cast<const char*>(feed) - start) + 1 : end_ - pos_;
+    piece = std::string_view(start, length);
+    pos_ += length;
+    return true;
+}
+
+std::string_view base_name(std::string_view path)
+{
+    const std::size_t cut = path.find_last_of(path_separators());
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+OutputFile::OutputFile(OutputFile&& other) noexcept
+    : stream_(std::move(other.stream_)),
+      target_(std::move(other.target_)),
+      staged_(std::move(other.staged_)),
+      guard_(std::exchange(other.guard_, -1))
+{
+    other.staged_.clear();
+}
+
+OutputFile& OutputFile::operator=(OutputFile&& other) noexcept
+{
+    if (this != &other) {
+        discard();
+        stream_ = std::move(other.stream_);
+        target_ = std::move(other.target_);
+        staged_ = std::move(other.staged_);
+        guard_ = std::exchange(other.guard_, -1);
+        other.staged_.clear();
+    }
+    return *this;
+}
+
+bool OutputFile::open(const char* name, const char* mode)
+{
+    discard();
+    os::OutputPlan plan = os::plan_output(name);
+    if (!plan.staged) {
+        stream_ = open_file(name, mode);
+        return stream_ != nullptr;
+    }
+    target_ = std::move(plan.target);
+    stream_ = os::create_staged(target_, mode, plan.keep, staged_);
+    if (stream_) {
+        guard_ = os::guard(staged_);
+        return true;
+    }
+    // A directory this run may not add to still lets it write a file
+    // that is there: in place, as it always could.
+    staged_.clear();
+    stream_ = open_file(name, mode);
+    return stream_ != nullptr;
+}
+
+bool OutputFile::commit()
+{
+    if (!stream_) return false;
+    const bool written = close_checked(stream_);
+    if (staged_.empty()) return written;
+    if (!written || !os::replace_file(staged_, target_)) {
+        discard();
+        return false;
+    }
+    os::unguard(std::exchange(guard_, -1));
+    staged_.clear();
+    return true;
+}
+
+void OutputFile::discard()
+{
+    stream_.reset();
+    if (!staged_.empty()) std::remove(staged_.c_str());
+    os::unguard(std::exchange(guard_, -1));
+    staged_.clear();
+}
+
+}  // namespace zk

@@ -1,0 +1,238 @@
+// The files layer's operating-system calls on POSIX systems.
+#include "files.h"
+#include "os.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace zk {
+
+void hold_std_streams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        // The lowest free descriptor is the closed one.
+        int held = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (held != fd && held >= 0) close(held);
+    }
+}
+
+void set_binary_mode(std::FILE*) {}
+
+static FileId id_of(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+static FileKind kind_of(const struct stat& st)
+{
+    return S_ISREG(st.st_mode) ? FileKind::Regular : S_ISDIR(st.st_mode) ? FileKind::Directory : FileKind::Other;
+}
+
+std::optional<FileId> file_id(std::FILE* stream)
+{
+    struct stat st;
+    if (fstat(fileno(stream), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
+    return id_of(st);
+}
+
+std::optional<FileId> file_id(const char* name)
+{
+    struct stat st;
+    if (stat(name, &st) != 0) return std::nullopt;
+    return id_of(st);
+}
+
+std::optional<FileKind> file_kind(const char* name)
+{
+    struct stat st;
+    if (stat(name, &st) != 0) return std::nullopt;
+    return kind_of(st);
+}
+
+std::optional<FileKind> file_kind(std::FILE* stream)
+{
+    struct stat st;
+    if (fstat(fileno(stream), &st) != 0) return std::nullopt;
+    return kind_of(st);
+}
+
+bool seek(std::FILE* stream, std::int64_t offset, int whence)
+{
+    return fseeko(stream, static_cast<off_t>(offset), whence) == 0;
+}
+
+std::int64_t tell(std::FILE* stream)
+{
+    return static_cast<std::int64_t>(ftello(stream));
+}
+
+bool truncate_file(std::FILE* stream, std::int64_t size)
+{
+    return std::fflush(stream) == 0 && ftruncate(fileno(stream), static_cast<off_t>(size)) == 0 &&
+           seek(stream, size, SEEK_SET);
+}
+
+#if defined(__linux__)
+KernelCopy kernel_copy(std::FILE* in, std::int64_t start, std::int64_t length, std::FILE* out)
+{
+    KernelCopy k;
+    const int out_fd = fileno(out);
+    loff_t from = start;
+    while (k.copied < length) {
+        const std::int64_t left = length - k.copied;
+        const ssize_t n = copy_file_range(fileno(in), &from, out_fd, nullptr,
+                                          static_cast<std::size_t>(left < (1 << 30) ? left : 1 << 30), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;  // another file system, a device, no support: the caller reads and writes
+        if (n == 0) {
+            k.done = true;  // the input's end
+            break;
+        }
+        k.copied += n;
+    }
+    if (k.copied == length) k.done = true;
+    // The kernel moved the output's descriptor; the stream follows it.
+    if (k.copied > 0) seek(out, static_cast<std::int64_t>(lseek(out_fd, 0, SEEK_CUR)), SEEK_SET);
+    return k;
+}
+#else
+KernelCopy kernel_copy(std::FILE*, std::int64_t, std::int64_t, std::FILE*)
+{
+    return {};
+}
+#endif
+
+std::string_view path_separators()
+{
+    return "/";
+}
+
+bool is_device_name(std::string_view)
+{
+    return false;
+}
+
+namespace os {
+
+OutputPlan plan_output(const char* name)
+{
+    const OutputPlan in_place{false, name, std::nullopt};
+    struct stat st, link;
+    if (stat(name, &st) != 0)
+        // Nothing there yet is made whole; a link that leads nowhere is
+        // written through, as it always was.
+        return lstat(name, &link) == 0 ? in_place : OutputPlan{true, name, std::nullopt};
+    // A file this run may not write is opened in place, to be refused as
+    // it always was, rather than replaced behind its permissions.
+    if (!S_ISREG(st.st_mode) || access(name, W_OK) != 0) return in_place;
+    OutputPlan plan{true, name, static_cast<std::uint32_t>(st.st_mode & 07777)};
+    if (lstat(name, &link) == 0 && S_ISLNK(link.st_mode)) {
+        char* real = realpath(name, nullptr);
+        if (!real) return in_place;
+        plan.target = real;
+        std::free(real);
+    }
+    return plan;
+}
+
+File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
+                   std::string& staged)
+{
+    // ".<name>.<six letters>" beside the target: hidden from listings, and
+    // on the target's file system, so that the rename is one step.
+    const std::string_view name = base_name(target);
+    const std::string dir(target.substr(0, target.size() - name.size()));
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ static_cast<std::uint64_t>(now.tv_sec) << 20 ^
+                         static_cast<std::uint64_t>(getpid()) << 40;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        staged = dir + "." + std::string(name.substr(0, 200)) + ".";
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
+        }
+        const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return nullptr;
+        if (keep) fchmod(fd, static_cast<mode_t>(*keep));
+        File f(fdopen(fd, mode));
+        if (!f) {
+            close(fd);
+            unlink(staged.c_str());
+        }
+        return f;
+    }
+    return nullptr;
+}
+
+bool replace_file(const std::string& staged, const std::string& target)
+{
+    return std::rename(staged.c_str(), target.c_str()) == 0;
+}
+
+// The files a fatal signal removes: copies of their names, so that the
+// handler reads nothing that may be freed under it.
+static constexpr int kGuards = 8;
+static std::atomic<char*> g_guarded[kGuards];
+static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+
+extern "C" void remove_guarded_and_die(int signal)
+{
+    for (std::atomic<char*>& slot : g_guarded)
+        if (const char* path = slot.load()) unlink(path);
+    // The signal ends the process as it would have without this handler.
+    ::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Takes over the fatal signals that still end the process by default; one
+// ignored by whoever started the tool (nohup, a shell's trap) stays ignored.
+static void catch_fatal_signals()
+{
+    static bool caught = false;
+    if (caught) return;
+    caught = true;
+    for (int signal : kFatalSignals) {
+        struct sigaction old;
+        if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
+        struct sigaction action = {};
+        action.sa_handler = remove_guarded_and_die;
+        sigemptyset(&action.sa_mask);
+        for (int other : kFatalSignals) sigaddset(&action.sa_mask, other);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int guard(const std::string& path)
+{
+    catch_fatal_signals();
+    for (int i = 0; i < kGuards; ++i) {
+        if (g_guarded[i].load()) continue;
+        char* copy = strdup(path.c_str());
+        if (!copy) return -1;
+        g_guarded[i].store(copy);
+        return i;
+    }
+    return -1;
+}
+
+void unguard(int guard)
+{
+    if (guard < 0) return;
+    std::free(g_guarded[guard].exchange(nullptr));
+}
+
+}  // namespace os
+}  // namespace zk

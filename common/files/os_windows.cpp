@@ -1,0 +1,238 @@
+// The files layer's operating-system calls on Windows.
+#include "files.h"
+#include "os.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace zk {
+
+void hold_std_streams()
+{
+    std::FILE* streams[] = {stdin, stdout, stderr};
+    for (int fd = 0; fd <= 2; ++fd) {
+        std::FILE* s = streams[fd];
+        if (_fileno(s) >= 0 && _get_osfhandle(_fileno(s)) != -1) continue;
+        std::freopen("NUL", fd == 0 ? "wb" : "rb", s);
+    }
+}
+
+void set_binary_mode(std::FILE* stream)
+{
+    _setmode(_fileno(stream), _O_BINARY);
+}
+
+static std::optional<FileId> id_of_handle(HANDLE h)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return std::nullopt;
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber,
+                  static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
+}
+
+static HANDLE handle_of(std::FILE* stream)
+{
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+}
+
+std::optional<FileId> file_id(std::FILE* stream)
+{
+    HANDLE h = handle_of(stream);
+    if (GetFileType(h) != FILE_TYPE_DISK) return std::nullopt;
+    return id_of_handle(h);
+}
+
+// The named file opened for its attributes only, sharing every access, so
+// that looking at it never disturbs another user of it.
+static HANDLE open_attributes(const char* name)
+{
+    return CreateFileA(name, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+std::optional<FileId> file_id(const char* name)
+{
+    HANDLE h = open_attributes(name);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    std::optional<FileId> id = GetFileType(h) == FILE_TYPE_DISK ? id_of_handle(h) : std::nullopt;
+    CloseHandle(h);
+    return id;
+}
+
+static FileKind kind_of_handle(HANDLE h)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) return FileKind::Other;
+    return info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? FileKind::Directory : FileKind::Regular;
+}
+
+std::optional<FileKind> file_kind(const char* name)
+{
+    HANDLE h = open_attributes(name);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    const FileKind kind = kind_of_handle(h);
+    CloseHandle(h);
+    return kind;
+}
+
+std::optional<FileKind> file_kind(std::FILE* stream)
+{
+    HANDLE h = handle_of(stream);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    return kind_of_handle(h);
+}
+
+bool seek(std::FILE* stream, std::int64_t offset, int whence)
+{
+    return _fseeki64(stream, offset, whence) == 0;
+}
+
+std::int64_t tell(std::FILE* stream)
+{
+    return _ftelli64(stream);
+}
+
+bool truncate_file(std::FILE* stream, std::int64_t size)
+{
+    return std::fflush(stream) == 0 && _chsize_s(_fileno(stream), size) == 0 && seek(stream, size, SEEK_SET);
+}
+
+// Windows copies whole files only; ranges go through the caller's reads.
+KernelCopy kernel_copy(std::FILE*, std::int64_t, std::int64_t, std::FILE*)
+{
+    return {};
+}
+
+std::string_view path_separators()
+{
+    return "/\\:";
+}
+
+bool is_device_name(std::string_view file_name)
+{
+    // The device is the name up to its first dot, with any blanks before
+    // that dot: "aux", "Aux.89y", "com1 .txt".
+    std::string_view stem = file_name.substr(0, file_name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+    auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    auto is = [&](std::string_view device) {
+        if (stem.size() != device.size()) return false;
+        for (std::size_t i = 0; i < device.size(); ++i)
+            if (upper(stem[i]) != device[i]) return false;
+        return true;
+    };
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL"})
+        if (is(device)) return true;
+    if (stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9')
+        for (std::string_view device : {"COM", "LPT"})
+            if (is(std::string(device) + stem[3])) return true;
+    return false;
+}
+
+namespace os {
+
+OutputPlan plan_output(const char* name)
+{
+    const std::optional<FileKind> kind = file_kind(name);
+    // A read-only file is opened in place, to be refused as it always was.
+    const bool read_only = kind && (GetFileAttributesA(name) & FILE_ATTRIBUTE_READONLY);
+    return {!(kind && kind != FileKind::Regular) && !read_only, name, std::nullopt};
+}
+
+File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>&,
+                   std::string& staged)
+{
+    // ".<name>.<six letters>" beside the target, on its volume, so that
+    // the rename is one step. Shared for deletion, so that the signal
+    // handler can remove it while it is still open.
+    const std::string_view name = base_name(target);
+    const std::string dir(target.substr(0, target.size() - name.size()));
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uint64_t seed = GetTickCount64() ^ static_cast<std::uint64_t>(GetCurrentProcessId()) << 32;
+    LARGE_INTEGER counter;
+    if (QueryPerformanceCounter(&counter)) seed ^= static_cast<std::uint64_t>(counter.QuadPart) << 7;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        staged = dir + "." + std::string(name.substr(0, 200)) + ".";
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
+        }
+        HANDLE h = CreateFileA(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        const bool text = std::string_view(mode).find('b') == std::string_view::npos;
+        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
+        if (fd < 0) {
+            CloseHandle(h);
+            DeleteFileA(staged.c_str());
+            return nullptr;
+        }
+        File f(_fdopen(fd, mode));
+        if (!f) {
+            _close(fd);
+            DeleteFileA(staged.c_str());
+        }
+        return f;
+    }
+    return nullptr;
+}
+
+bool replace_file(const std::string& staged, const std::string& target)
+{
+    return MoveFileExA(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+static constexpr int kGuards = 8;
+static std::atomic<char*> g_guarded[kGuards];
+static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGBREAK};
+
+extern "C" void remove_guarded_and_die(int signal)
+{
+    for (std::atomic<char*>& slot : g_guarded)
+        if (const char* path = slot.load()) DeleteFileA(path);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+static void catch_fatal_signals()
+{
+    static bool caught = false;
+    if (caught) return;
+    caught = true;
+    for (int signal : kFatalSignals) {
+        void (*old)(int) = std::signal(signal, remove_guarded_and_die);
+        if (old != SIG_DFL) std::signal(signal, old);
+    }
+}
+
+int guard(const std::string& path)
+{
+    catch_fatal_signals();
+    for (int i = 0; i < kGuards; ++i) {
+        if (g_guarded[i].load()) continue;
+        char* copy = _strdup(path.c_str());
+        if (!copy) return -1;
+        g_guarded[i].store(copy);
+        return i;
+    }
+    return -1;
+}
+
+void unguard(int guard)
+{
+    if (guard < 0) return;
+    std::free(g_guarded[guard].exchange(nullptr));
+}
+
+}  // namespace os
+}  // namespace zk
