@@ -24,6 +24,11 @@ std::string_view calc_name_prefix(CalcKind kind)
     return kind == CalcKind::Ti89 ? "89" : "9x";
 }
 
+std::string calc_extension(CalcKind kind, char letter)
+{
+    return std::string(".").append(calc_name_prefix(kind)).append(1, letter);
+}
+
 std::optional<CalcKind> calc_kind_of_name(std::string_view name)
 {
     if (name.size() <= kCalcExtensionSize) return std::nullopt;

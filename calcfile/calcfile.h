@@ -100,6 +100,10 @@ inline constexpr std::size_t kCalcExtensionSize = 4;
 // "89" or "9x".
 std::string_view calc_name_prefix(CalcKind kind);
 
+// The extension of a variable's file: ".", the prefix and the letter of
+// the kind of variable (".89y", ".9xs").
+std::string calc_extension(CalcKind kind, char letter);
+
 // The calculator that the last four characters of name name: ".89" or
 // ".9x" and any letter, exactly; empty for other names and for names of
 // four characters or fewer.

@@ -30,7 +30,7 @@ static constexpr const char kUsage[] =
 
 struct Settings {
     const char* infile = nullptr;
-    bool quiet = false;
+    bool quiet = zk::quiet_environment();  // "-quiet", or ZKTOOLS_QUIET
 };
 
 // The input name with its calculator prefix swapped: prog.89z gives prog.9xz.

@@ -31,6 +31,8 @@ struct Settings {
 
 static int run(const Settings& s)
 {
+    std::string outfile;
+    if (!zk::output_named_after(s.varname, zk::calc_extension(*s.kind, 'y'), outfile)) return 1;
     if (!zk::calc_other_type_valid(s.type))
         return zk::fail("ERROR: invalid type %s (1 to 4 letters or digits)\n", s.type);
     const std::size_t limit = zk::calc_max_other_content(std::strlen(s.type));
@@ -48,16 +50,14 @@ static int run(const Settings& s)
     }
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;
-    if (zk::build_other_file(*s.kind, folder, s.varname, s.type, {content.data(), content.size()}, file) !=
+    if (zk::build_other_file(*s.kind, folder, zk::base_name(s.varname), s.type, {content.data(), content.size()}, file) !=
         zk::CalcBuild::Ok)  // the length fits
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n",
                         zk::calc_other_file_size(content.size(), std::strlen(s.type)));
 
-    std::string outfile = s.varname;
-    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("y");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
     if (!zk::write_whole_file(outfile.c_str(), {file.data(), file.size()})) return 1;
-    std::printf("%zu bytes written to %s\n", file.size(), outfile.c_str());
+    zk::note("%zu bytes written to %s\n", file.size(), outfile.c_str());
     return 0;
 }
 
@@ -69,27 +69,14 @@ int main(int argc, char** argv)
         return zk::finish_with_usage(kId, kUsage);
     }
     Settings s;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(arg)) {
+    zk::ArgScan args(argc, argv);
+    while (args.next()) {
+        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(args.word()))
             s.kind = kind;
-        } else if (arg[0] == '-') {
-            zk::eprint("ERROR: invalid option %s\n", arg);
-            return zk::finish(1);
-        } else if (!s.infile) {
-            s.infile = arg;
-        } else if (!s.varname) {
-            s.varname = arg;
-        } else if (!s.type) {
-            s.type = arg;
-        } else if (!s.folder) {
-            s.folder = arg;
-        } else {
-            return zk::finish_with_usage(kId, kUsage);
-        }
+        else
+            args.positional({&s.infile, &s.varname, &s.type, &s.folder});
     }
-    if (!s.infile || !s.type || !s.kind) {
-        return zk::finish_with_usage(kId, kUsage);
-    }
+    const zk::Scan scan = args.result(s.type && s.kind);
+    if (scan != zk::Scan::Ok) return zk::finish_scan(kId, kUsage, scan);
     return zk::finish(run(s));
 }

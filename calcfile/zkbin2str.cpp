@@ -33,6 +33,8 @@ static constexpr const char kZeroWarning[] = "WARNING: string contains 0x00: TI-
 
 static int run(const Settings& s)
 {
+    std::string outfile;
+    if (!zk::output_named_after(s.varname, zk::calc_extension(*s.kind, 's'), outfile)) return 1;
     zk::Buffer text;
     std::optional<zk::FileId> input;
     switch (zk::read_input(s.infile, zk::kCalcMaxStringLength, text, input)) {
@@ -47,19 +49,17 @@ static int run(const Settings& s)
     const std::span<const std::uint8_t> content(text.data(), text.size());
     const std::string_view folder = s.folder ? s.folder : zk::kCalcDefaultFolder;
     zk::Buffer file;
-    if (zk::build_string_file(*s.kind, folder, s.varname, content, file) != zk::CalcBuild::Ok)  // the length fits
+    if (zk::build_string_file(*s.kind, folder, zk::base_name(s.varname), content, file) != zk::CalcBuild::Ok)  // the length fits
         return zk::fail("ERROR: cannot allocate memory (%d bytes)\n",
                         static_cast<int>(content.size()) + zk::kCalcStringOverhead);
 
-    std::string outfile = s.varname;
-    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("s");
     if (zk::output_is_input(input, outfile.c_str())) return 1;
     zk::OutputFile out;
     if (!zk::open_output(out, outfile.c_str(), "wb")) return 1;
     if (!s.allow_zero && std::ranges::find(content, 0) != content.end()) zk::eprint(kZeroWarning);
     std::fwrite(file.data(), 1, file.size(), out.get());
     if (!out.commit()) return zk::fail_output(outfile.c_str());
-    zk::eprint("%d bytes written to %s\n", static_cast<int>(file.size()), outfile.c_str());
+    zk::enote("%d bytes written to %s\n", static_cast<int>(file.size()), outfile.c_str());
     return 0;
 }
 

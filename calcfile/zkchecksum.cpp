@@ -43,7 +43,7 @@ static int run(const char* name)
         break;
     }
     const zk::CalcTrailer& t = c.trailer;
-    zk::eprint("length=%lu type=%02x checksum=%u (0x%02x%02x)\n", static_cast<unsigned long>(c.header.size()),
+    zk::enote("length=%lu type=%02x checksum=%u (0x%02x%02x)\n", static_cast<unsigned long>(c.header.size()),
                t.filetype, static_cast<unsigned>(t.stored_checksum), t.checksum_low, t.checksum_high);
     switch (c.status) {
     case zk::CalcCheck::UnknownType:
@@ -51,13 +51,13 @@ static int run(const char* name)
     case zk::CalcCheck::ReadError:
         return zk::fail("ERROR: cannot read the data of %s\n", name);
     case zk::CalcCheck::Ok:
-        zk::eprint("checksum already ok. will not patch.\n");
+        zk::enote("checksum already ok. will not patch.\n");
         return 0;
     default:
         break;
     }
     const std::uint16_t computed = c.computed;
-    zk::eprint("checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(computed),
+    zk::enote("checksum wrong. correcting it to %u (0x%02x%02x)\n", static_cast<unsigned>(computed),
                computed & 0xFF, computed >> 8);
     if (!zk::write_calc_checksum(file.get(), computed) || !zk::close_checked(file))
         return zk::fail("ERROR: cannot write the checksum to %s\n", name);

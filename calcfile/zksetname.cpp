@@ -84,9 +84,9 @@ static int run(const Settings& s)
         return zk::fail("ERROR: cannot write the name to %s\n", s.file);
 
     if (folder)
-        std::printf("%s: name set to %s\\%s\n", s.file, folder->c_str(), varname->c_str());
+        zk::note("%s: name set to %s\\%s\n", s.file, folder->c_str(), varname->c_str());
     else
-        std::printf("%s: name set to %s\n", s.file, varname->c_str());
+        zk::note("%s: name set to %s\n", s.file, varname->c_str());
     return 0;
 }
 
@@ -94,9 +94,10 @@ int main(int argc, char** argv)
 {
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
-    if (argc != 3 && argc != 4) {
-        return zk::finish_with_usage(kId, kUsage);
-    }
-    const Settings s{argv[1], argv[2], argc == 4 ? argv[3] : nullptr};
+    Settings s;
+    zk::ArgScan args(argc, argv);
+    while (args.next()) args.positional({&s.file, &s.name, &s.folder});
+    const zk::Scan scan = args.result(s.name);
+    if (scan != zk::Scan::Ok) return zk::finish_scan(kId, kUsage, scan);
     return zk::finish(run(s));
 }

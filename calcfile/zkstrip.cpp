@@ -24,7 +24,7 @@ static constexpr const char kUsage[] =
 struct Settings {
     const char* infile = nullptr;
     const char* outfile = nullptr;
-    bool quiet = false;
+    bool quiet = zk::quiet_environment();  // "-quiet", or ZKTOOLS_QUIET
 };
 
 static int run(const Settings& s)

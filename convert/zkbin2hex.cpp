@@ -38,7 +38,7 @@ struct Settings {
     std::int64_t break_period = 0;  // 0: no extra line breaks
     const char* array_name = nullptr;
     bool slash = false;
-    bool quiet = false;
+    bool quiet = zk::quiet_environment();  // "-quiet", or ZKTOOLS_QUIET
     const char* infile = nullptr;
     const char* outfile = nullptr;
 };

@@ -32,7 +32,7 @@ static constexpr const char kUsage[] =
 
 struct Settings {
     bool binary = false;
-    bool quiet = false;
+    bool quiet = zk::quiet_environment();  // "-quiet", or ZKTOOLS_QUIET
     const char* infile = nullptr;
     const char* outfile = nullptr;
 };

@@ -37,7 +37,7 @@ struct Settings {
     const char* end_token = nullptr;
     bool start_is_hex = false;
     bool end_is_hex = false;
-    Level level = Level::Normal;
+    Level level = zk::quiet_environment() ? Level::Quiet : Level::Normal;
 };
 
 enum class Search { Found, NotFound, ReadError };

@@ -64,7 +64,7 @@ static PieceNames names_of(const char* infile, bool print)
 {
     PieceNames names = split::piece_names_of(infile, zk::path_separators());
     if (print)
-        zk::eprint("using prefix    = [%s]\nusing extension = [%s]\n", names.prefix.c_str(), names.extension.c_str());
+        zk::enote("using prefix    = [%s]\nusing extension = [%s]\n", names.prefix.c_str(), names.extension.c_str());
     return names;
 }
 
@@ -88,7 +88,7 @@ static unsigned long split_bytes(std::FILE* in, const PieceNames& names, const s
         const std::int64_t end = k < n ? offsets[k] : zk::seek(in, 0, SEEK_END) ? zk::tell(in) : -1;
         const std::int64_t length = end - start;
         const std::string name = split::piece_name(names, k);
-        zk::eprint("extracting to %s from start=%llu (length=%llu)\n", name.c_str(),
+        zk::enote("extracting to %s from start=%llu (length=%llu)\n", name.c_str(),
                    static_cast<unsigned long long>(start), static_cast<unsigned long long>(length));
         zk::OutputFile piece;
         if (!create_piece(piece, input, name, "ERROR: cannot open output filename %s\n")) return k;
@@ -155,7 +155,7 @@ static int run(const Settings& s)
         const Pieces pieces = in ? split_text(in.get(), names_of(s.infile, s.verbose), split::Splitter::at_tag(s.tag))
                                  : Pieces{};
         if (!pieces.complete) return zk::fail("ERROR: splitting inputfile %s failed\n", s.infile);
-        if (s.verbose) zk::eprint("successfully generated %lu files\n", pieces.made);
+        if (s.verbose) zk::enote("successfully generated %lu files\n", pieces.made);
         return 0;
     }
 
@@ -172,7 +172,7 @@ static int run(const Settings& s)
                       : split_text(in.get(), names, split::Splitter::at_lines(std::move(offsets))).made;
     }
     if (written != expected) return zk::fail("generated ONLY %lu out of %lu files\n", written, expected);
-    if (s.verbose) zk::eprint("successfully generated %lu out of %lu files\n", written, expected);
+    if (s.verbose) zk::enote("successfully generated %lu out of %lu files\n", written, expected);
     return 0;
 }
 

@@ -78,8 +78,8 @@ static int run(const Settings& s)
     if (count > zk::kArchiveMaxEntries)
         return zk::fail("ERROR: inputfile %s is entry %zu: an archive holds at most %zu entries\n",
                         s.infiles[zk::kArchiveMaxEntries], zk::kArchiveMaxEntries, zk::kArchiveMaxEntries);
-    std::string outfile = s.name;
-    outfile.append(".").append(zk::calc_name_prefix(*s.kind)).append("y");
+    std::string outfile;
+    if (!zk::output_named_after(s.name, zk::calc_extension(*s.kind, 'y'), outfile)) return 1;
 
     // Each entry is refused as soon as the archive outgrows its variable,
     // so that no more inputs are read, packed and held than can fit.
@@ -102,16 +102,16 @@ static int run(const Settings& s)
     // The writer refuses nothing that the checks above let through; what
     // is left to fail is memory.
     if (zk::build_archive(items, limit, archive).status != zk::ArchiveBuild::Ok ||
-        zk::build_other_file(*s.kind, zk::kCalcDefaultFolder, s.name, kArchiveType, archive, file) != zk::CalcBuild::Ok)
+        zk::build_other_file(*s.kind, zk::kCalcDefaultFolder, zk::base_name(s.name), kArchiveType, archive, file) != zk::CalcBuild::Ok)
         return fail_memory(zk::calc_other_file_size(size, kArchiveType.size()));
 
     for (const Entry& e : entries)
         if (zk::output_is_input(e.file, outfile.c_str())) return 1;
     if (!zk::write_whole_file(outfile.c_str(), {file.data(), file.size()})) return 1;
     for (std::size_t i = 0; i < count; ++i)
-        std::printf("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].laid_out.bytes.size(),
+        zk::note("Entry[%02zu]: archive_size=%05zu orig_size=%05u %s %s\n", i, entries[i].laid_out.bytes.size(),
                     entries[i].orig_size, entries[i].laid_out.packed ? "packed" : "stored", s.infiles[i]);
-    std::printf("%zu bytes written to %s (%zu entries of %zu bytes)\n", file.size(), outfile.c_str(), count,
+    zk::note("%zu bytes written to %s (%zu entries of %zu bytes)\n", file.size(), outfile.c_str(), count,
                 total_input);
     return 0;
 }
@@ -121,23 +121,18 @@ int main(int argc, char** argv)
     zk::start(kId, kUsage, argc, argv);
     zk::print_banner(kId);
     Settings s;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(arg)) {
+    zk::ArgScan args(argc, argv);
+    while (args.next()) {
+        if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(args.word()))
             s.kind = kind;
-        } else if (std::strcmp(arg, "-store") == 0) {
+        else if (args.flag("-store"))
             s.store = true;
-        } else if (arg[0] == '-') {
-            zk::eprint("ERROR: invalid option %s\n", arg);
-            return zk::finish(1);
-        } else if (!s.name) {
-            s.name = arg;
-        } else {
-            s.infiles.push_back(arg);
-        }
+        else if (!s.name)
+            args.positional({&s.name});
+        else
+            args.positional(s.infiles);
     }
-    if (!s.name || s.infiles.empty() || !s.kind) {
-        return zk::finish_with_usage(kId, kUsage);
-    }
+    const zk::Scan scan = args.result(!s.infiles.empty() && s.kind);
+    if (scan != zk::Scan::Ok) return zk::finish_scan(kId, kUsage, scan);
     return zk::finish(run(s));
 }

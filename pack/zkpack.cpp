@@ -25,7 +25,7 @@ static constexpr const char kUsage[] =
 struct Settings {
     const char* infile = nullptr;
     const char* outfile = nullptr;
-    bool quiet = false;
+    bool quiet = zk::quiet_environment();
     bool hex_out = false;
     zk::PackOptions pack;
 };
@@ -68,8 +68,6 @@ static int run(const Settings& s)
     return 0;
 }
 
-enum class Scan { Ok, Usage, Refused };
-
 // The value of -E, -G or -X: decimal digits only, within lo..hi.
 static bool read_parameter(const char* text, int lo, int hi, int& value)
 {
@@ -81,7 +79,7 @@ static bool read_parameter(const char* text, int lo, int hi, int& value)
     return true;
 }
 
-static Scan scan_arguments(int argc, char** argv, Settings& s)
+static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
 {
     struct Parameter {
         const char* flag;
@@ -93,45 +91,41 @@ static Scan scan_arguments(int argc, char** argv, Settings& s)
         {"-G", zk::kPackMinGammaLimit, zk::kPackMaxGammaLimit, &zk::PackOptions::gamma_limit},
         {"-X", 0, zk::kPackMaxExtraOffsetBits, &zk::PackOptions::extra_offset_bits},
     };
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
+    zk::ArgScan args(argc, argv);
+    while (args.next()) {
         const Parameter* parameter = nullptr;
-        for (const Parameter& p : kParameters)
-            if (std::strcmp(arg, p.flag) == 0) parameter = &p;
-        if (parameter) {
-            if (++i == argc) return Scan::Usage;
-            if (!read_parameter(argv[i], parameter->lo, parameter->hi, s.pack.*parameter->field)) {
-                zk::fail("ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", argv[i], parameter->flag,
-                         parameter->lo, parameter->hi);
-                return Scan::Refused;
+        const char* text = nullptr;
+        for (const Parameter& p : kParameters) {
+            if (args.value(p.flag, text)) {
+                parameter = &p;
+                break;
             }
-        } else if (std::strcmp(arg, "-quiet") == 0) {
+        }
+        if (parameter) {
+            if (text && !read_parameter(text, parameter->lo, parameter->hi, s.pack.*parameter->field)) {
+                zk::eprint("ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", text, parameter->flag,
+                           parameter->lo, parameter->hi);
+                args.refuse();
+            }
+        } else if (args.flag("-quiet")) {
             s.quiet = true;
-        } else if (std::strcmp(arg, "-hto") == 0) {
+        } else if (args.flag("-hto")) {
             s.hex_out = true;
-        } else if (std::strcmp(arg, "-best") == 0) {
+        } else if (args.flag("-best")) {
             s.pack.effort = zk::PackEffort::Best;
-        } else if (arg[0] == '-' && arg[1] != '\0') {
-            zk::fail("ERROR: invalid option %s\n", arg);
-            return Scan::Refused;
-        } else if (!s.infile) {
-            s.infile = arg;
-        } else if (!s.outfile) {
-            s.outfile = arg;
         } else {
-            return Scan::Usage;
+            args.positional({&s.infile, &s.outfile});
         }
     }
-    return s.infile && s.outfile ? Scan::Ok : Scan::Usage;
+    return args.result(s.infile && s.outfile);
 }
 
 int main(int argc, char** argv)
 {
     zk::start(kId, kUsage, argc, argv);
     Settings s;
-    const Scan scan = scan_arguments(argc, argv, s);
-    if (scan == Scan::Usage) zk::print_usage(kId, kUsage);
-    if (scan != Scan::Ok) return zk::finish(1);
+    const zk::Scan scan = scan_arguments(argc, argv, s);
+    if (scan != zk::Scan::Ok) return zk::finish_scan(kId, kUsage, scan);
     if (!s.quiet) zk::print_banner(kId);
     return zk::finish(run(s));
 }

@@ -108,7 +108,7 @@ static int extract(const Settings& s, const Loaded& loaded, int number)
     if (!zk::open_output(out, s.outfile, "wb", "ERROR: cannot open output file %s\n")) return 1;
     std::size_t written;
     if (e.packed) {
-        std::printf("processing compressed entry %d ...\n", number);
+        zk::note("processing compressed entry %d ...\n", number);
         zk::Buffer output;
         if (!output.resize(e.orig_size))
             return zk::fail("ERROR: cannot allocate %d bytes for output buffer\n", static_cast<int>(e.orig_size));
@@ -117,13 +117,13 @@ static int extract(const Settings& s, const Loaded& loaded, int number)
         if (code != zk::kUnpackOk || written != e.orig_size)
             return zk::fail("ERROR: cannot decompress (code %03d)\n", code);
     } else {
-        std::printf("processing uncompressed entry %d ...\n", number);
+        zk::note("processing uncompressed entry %d ...\n", number);
         const std::span<const std::uint8_t> data = zk::stored_bytes(a, e);
         written = std::fwrite(data.data(), 1, data.size(), out.get());
         if (written != data.size()) return zk::fail("ERROR: cannot write uncompressed entry to file\n");
     }
     if (!out.commit()) return zk::fail_output(s.outfile);
-    std::printf("%d bytes written to %s\n", static_cast<int>(written), s.outfile);
+    zk::note("%d bytes written to %s\n", static_cast<int>(written), s.outfile);
     return 0;
 }
 

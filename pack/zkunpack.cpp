@@ -87,7 +87,7 @@ static int run(const Settings& s)
     const auto bytes = zk::raw_or_hex_text({output.data(), orig_size}, s.hex_out, text);
     if (!bytes) return zk::fail("ERROR: cannot allocate output buffer\n");
     if (!zk::write_whole_file(s.outfile, *bytes, "ERROR: cannot open outputfile %s\n\n")) return 1;
-    if (!s.hex_out) zk::eprint("Decompressed %u bytes.\n\n", orig_size);
+    if (!s.hex_out) zk::enote("Decompressed %u bytes.\n\n", orig_size);
     return 0;
 }
 

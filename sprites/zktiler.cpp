@@ -154,7 +154,7 @@ static int run(TilerSettings& s)
     if (!to_stdout) {
         if (zk::output_is_input(input_id, s.outfile)) return with_usage(1);
         if (!zk::open_output(file, s.outfile, "w")) return with_usage(1);
-        print_listing(s);
+        if (!zk::quiet_environment()) print_listing(s);
     }
     zk::tiles::write_c_text(to_stdout ? stdout : file.get(), s.tiling, {bitmap.data(), bitmap.size()});
     if (!to_stdout && !file.commit()) return with_usage(zk::fail_output(s.outfile));

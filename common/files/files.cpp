@@ -106,6 +106,13 @@ std::string_view base_name(std::string_view path)
     return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
+NamedFile file_named_after(std::string_view name, std::string_view extension, std::string& file)
+{
+    if (base_name(name).empty()) return NamedFile::NoName;
+    file.assign(name).append(extension);
+    return is_device_name(base_name(file)) ? NamedFile::Device : NamedFile::Ok;
+}
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : stream_(std::move(other.stream_)),
       target_(std::move(other.target_)),

@@ -206,4 +206,15 @@ std::string_view path_separators();
 // The file name of a path: what follows the last of path_separators().
 std::string_view base_name(std::string_view path);
 
+// The file a tool names after a thing it was given the name of (a
+// variable's name argument, say): the argument, which may hold a
+// directory part, with extension added. The thing's own name is the
+// argument's base_name.
+enum class NamedFile {
+    Ok,
+    NoName,  // nothing after the directory part
+    Device,  // the file name is a device name (is_device_name)
+};
+NamedFile file_named_after(std::string_view name, std::string_view extension, std::string& file);
+
 }  // namespace zk

@@ -17,8 +17,18 @@ static void print_version(const ToolId& id)
     std::printf("%s %s - Vardelle %s\n", id.display_name, id.version, kSuiteVersion);
 }
 
+bool quiet_environment()
+{
+    static const bool quiet = [] {
+        const char* value = std::getenv("ZKTOOLS_QUIET");
+        return value && *value && std::strcmp(value, "0") != 0;
+    }();
+    return quiet;
+}
+
 void print_banner(const ToolId& id)
 {
+    if (quiet_environment()) return;
     std::putchar('\n');
     print_version(id);
     std::printf("TI-89/TI-92 Plus build tools, built %s\n\n", kBuildStamp);
@@ -79,6 +89,85 @@ int fail(const char* format, ...)
     veprint(format, args);
     va_end(args);
     return 1;
+}
+
+void note(const char* format, ...)
+{
+    if (quiet_environment()) return;
+    std::va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+}
+
+void enote(const char* format, ...)
+{
+    if (quiet_environment()) return;
+    std::va_list args;
+    va_start(args, format);
+    veprint(format, args);
+    va_end(args);
+}
+
+bool ArgScan::flag(const char* name) const
+{
+    return std::strcmp(word(), name) == 0;
+}
+
+bool ArgScan::value(const char* name, const char*& value)
+{
+    if (!flag(name)) return false;
+    if (++at_ == argc_)
+        scan_ = Scan::Usage;
+    else
+        value = argv_[at_];
+    return true;
+}
+
+bool ArgScan::unknown_flag()
+{
+    const char* w = word();
+    if (w[0] != '-' || w[1] == '\0') return false;
+    eprint("ERROR: invalid option %s\n", w);
+    scan_ = Scan::Refused;
+    return true;
+}
+
+void ArgScan::positional(std::initializer_list<const char**> slots)
+{
+    if (unknown_flag()) return;
+    for (const char** slot : slots) {
+        if (*slot) continue;
+        *slot = word();
+        return;
+    }
+    scan_ = Scan::Usage;
+}
+
+void ArgScan::positional(std::vector<const char*>& list)
+{
+    if (!unknown_flag()) list.push_back(word());
+}
+
+int finish_scan(const ToolId& id, const char* usage_text, Scan scan)
+{
+    if (scan == Scan::Usage) print_usage(id, usage_text);
+    return finish(1);
+}
+
+bool output_named_after(const char* name, std::string_view extension, std::string& file)
+{
+    switch (file_named_after(name, extension, file)) {
+    case NamedFile::Ok:
+        return true;
+    case NamedFile::NoName:
+        eprint("ERROR: no variable name in \"%s\"\n", name);
+        return false;
+    case NamedFile::Device:
+        eprint("ERROR: %s is a device name, not a file\n", file.c_str());
+        return false;
+    }
+    return false;
 }
 
 int fail_output(const char* name)

@@ -16,9 +16,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace zk {
 
@@ -63,7 +66,8 @@ consteval const ToolId& tool(std::string_view command)
 
 // Empty line, "<name> <version> - Vardelle v<suite version>", credit line
 // with the build's date and time, empty line; all on standard output. The
-// suite version is the project's, from the build.
+// suite version is the project's, from the build. Nothing under
+// ZKTOOLS_QUIET (quiet_environment).
 void print_banner(const ToolId& id);
 
 // The usage text on standard output; quiet-capable tools print their
@@ -88,6 +92,16 @@ int finish(int status);
 int finish_with_usage(const ToolId& id, const char* usage_text);
 
 // ---------------------------------------------------------------------------
+// Quiet build logs
+
+// True when the environment variable ZKTOOLS_QUIET is set, and neither
+// empty nor "0": then no tool prints its banner or the progress and
+// summary lines of a run ("-quiet" where a tool has it, which it then
+// starts from); warnings, errors, usage texts and the data a tool exists
+// to print stay.
+bool quiet_environment();
+
+// ---------------------------------------------------------------------------
 // Messages
 
 // The formats are checked as the C library's printf reads them: on
@@ -110,6 +124,65 @@ ZK_PRINTF_LIKE int fail(const char* format, ...);
 int fail_output(const char* name);  // "ERROR: cannot write outputfile %s\n"
 int fail_stdout();                  // "ERROR: cannot write to stdout\n"
 
+// A progress or summary line, on standard output (note) or, for the tools
+// whose summaries go there, on standard error (enote); nothing under
+// quiet_environment().
+ZK_PRINTF_LIKE void note(const char* format, ...);
+ZK_PRINTF_LIKE void enote(const char* format, ...);
+
+// ---------------------------------------------------------------------------
+// Command lines of the tools beyond the original thirteen, one shape for
+// all: flags and positional arguments in any order, read left to right. A
+// flag is a word that begins with "-", other than "-" alone; a flag the
+// tool does not know is refused with "ERROR: invalid option %s\n"; a flag
+// without its value, one positional argument too many or a required one
+// missing is a usage error.
+//
+//     zk::ArgScan args(argc, argv);
+//     while (args.next()) {
+//         if (args.flag("-quiet")) s.quiet = true;
+//         else if (args.value("-E", text)) ...
+//         else args.positional({&s.infile, &s.outfile});
+//     }
+//     const zk::Scan scan = args.result(s.infile && s.outfile);
+//     if (scan != zk::Scan::Ok) return zk::finish_scan(kId, kUsage, scan);
+
+enum class Scan { Ok, Usage, Refused };
+
+class ArgScan {
+public:
+    ArgScan(int argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    // Moves to the next word; false at the end, and once the scan failed.
+    bool next() { return scan_ == Scan::Ok && ++at_ < argc_; }
+    const char* word() const { return argv_[at_]; }
+
+    // The word is the flag name.
+    bool flag(const char* name) const;
+    // The word is the flag name, and the word after it is taken as its value.
+    bool value(const char* name, const char*& value);
+    // The word fills the first empty slot; an unknown flag is refused.
+    void positional(std::initializer_list<const char**> slots);
+    // The word is one more of a list of arguments; an unknown flag is refused.
+    void positional(std::vector<const char*>& list);
+    // Ends the scan after the tool's own line about a flag's value.
+    void refuse() { scan_ = Scan::Refused; }
+
+    // How the scan ended; complete tells whether every required argument came.
+    Scan result(bool complete) const { return scan_ == Scan::Ok && !complete ? Scan::Usage : scan_; }
+
+private:
+    bool unknown_flag();
+    int argc_;
+    char** argv_;
+    int at_ = 0;
+    Scan scan_ = Scan::Ok;
+};
+
+// The end of a run whose command line did not scan: the usage text for a
+// usage error (the refusal has printed its line already), then finish(1).
+int finish_scan(const ToolId& id, const char* usage_text, Scan scan);
+
 // ---------------------------------------------------------------------------
 // Files, with the suite's messages
 
@@ -128,6 +201,11 @@ bool open_output(OutputFile& out, const char* name, const char* mode,
 // "ERROR: cannot write outputfile %s\n".
 bool write_whole_file(const char* name, std::span<const std::uint8_t> bytes,
                       const char* open_message = "ERROR: cannot open outputfile %s\n");
+
+// The file a tool names after a variable (file_named_after): false after
+// "ERROR: no variable name in \"%s\"\n" for a name argument that ends in a
+// directory part, or "ERROR: %s is a device name, not a file\n" on Windows.
+bool output_named_after(const char* name, std::string_view extension, std::string& file);
 
 // True, after "ERROR: outputfile %s is the inputfile\n", when name is the
 // input file, however it is named (a link, another path): creating that

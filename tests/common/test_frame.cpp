@@ -1,3 +1,4 @@
+#include "calc_builder.h"
 #include "cli.h"
 #include "frame.h"
 
@@ -7,10 +8,12 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 
 using namespace zktest;
 
@@ -168,4 +171,66 @@ TEST(FrameTools, ClosedStandardInputIsNotAnEmptyFile)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: cannot read inputfile -\n");
     EXPECT_FALSE(dir.exists("out.bin"));
+}
+
+// ZKTOOLS_QUIET drops banners, progress and summaries on both streams, and
+// keeps warnings, errors, usage texts and the data a tool prints; set to
+// "" or "0" it is as unset.
+TEST(FrameTools, QuietEnvironmentLeavesOnlyWhatMatters)
+{
+    TempDir dir;
+    dir.write("in.bin", std::string("a\0b", 3));
+    dir.write("in.89s", calc_file(string_data(bytes_of("abc"))));
+    const RunOptions quiet{.env = {"ZKTOOLS_QUIET=1"}};
+    const struct {
+        std::vector<std::string> args;
+        std::string out, err;
+    } cases[] = {
+        {{"zkhelp"}, kToolList, ""},
+        {{"zkbin2str", "-s89", "in.bin", "s"}, "", "WARNING: string contains 0x00: TI-Connect may truncate the string\n"},
+        {{"zkbin2oth", "-s89", "in.bin", "o", "dat"}, "", ""},
+        {{"zkbin2hex", "in.bin", "out.h"}, "", ""},
+        {{"zkchecksum", "in.89s"}, "", ""},
+        {{"zkunpack", "in.bin"}, run_tool("zkunpack", {"--help"}, dir).out, ""},
+        {{"zkstrip", "missing", "out"}, "", "ERROR: cannot open inputfile missing\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        RunResult r = run_tool(c.args[0], std::vector<std::string>(c.args.begin() + 1, c.args.end()), dir, quiet);
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_TRUE(run_tool("zkinfo", {"in.89s"}, dir, quiet).out.starts_with("filename:  in.89s\n"));
+    for (const char* off : {"ZKTOOLS_QUIET=", "ZKTOOLS_QUIET=0"})
+        EXPECT_EQ(normalized(run_tool("zkhelp", {}, dir, {.env = {off}}).out), banner("ZKHelp", "1.12") + kToolList);
+}
+
+// A variable's file is named after the name argument, directory and all;
+// the variable after the argument's last part, and an argument without
+// one names no variable.
+TEST(FrameTools, VariableNamesAfterADirectory)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() / "build");
+    dir.write("in.bin", std::string("hi"));
+    for (const auto& [tool, args, file] : std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
+             {"zkbin2str", {"-s89", "in.bin", "build/levels"}, "build/levels.89s"},
+             {"zkbin2oth", {"-s89", "in.bin", "build/levels", "lvl"}, "build/levels.89y"},
+             {"zkarchive", {"-s89", "build/levels", "in.bin"}, "build/levels.89y"}}) {
+        SCOPED_TRACE(tool);
+        EXPECT_EQ(run_tool(tool, args, dir).status, 0);
+        const Bytes written = dir.read(file);
+        ASSERT_GE(written.size(), 72u);
+        EXPECT_EQ(std::string(written.begin() + 64, written.begin() + 72), std::string("levels\0\0", 8));
+        std::filesystem::remove(dir.path() / file);
+        for (const std::string name : {"", "build/"}) {
+            std::vector<std::string> empty = args;
+            std::replace(empty.begin(), empty.end(), std::string("build/levels"), name);
+            RunResult r = run_tool(tool, empty, dir);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "ERROR: no variable name in \"" + name + "\"\n");
+        }
+    }
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"build", "in.bin"}));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "build"));
 }

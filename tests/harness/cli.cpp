@@ -176,8 +176,14 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
         posix_spawn_file_actions_addopen(&fa, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addchdir_np(&fa, dir.path().c_str());
 
+    std::vector<char*> env;
+    for (char** e = tool_environment(); *e; ++e) env.push_back(*e);
+    std::vector<std::string> extra = opts.env;
+    for (std::string& e : extra) env.push_back(e.data());
+    env.push_back(nullptr);
+
     pid_t pid;
-    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), tool_environment());
+    int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) throw std::runtime_error("cannot start " + exe);
     int wstatus = 0;

@@ -51,6 +51,7 @@ struct RunOptions {
     std::string stdout_to;  // a path (in the temp dir) to send standard output to
     bool stdout_closed = false;
     bool merge_stderr = false;  // standard error into standard output, as a build log has them
+    std::vector<std::string> env;  // "NAME=value" settings added to the tool's environment
 };
 
 struct RunResult {
