@@ -20,11 +20,11 @@ echo '#include <zlib.h>' | g++ -E -x c++ - >/dev/null 2>&1 ||
 
 # The decoder's library, the test encoder the greedy parse writes with, and
 # the suite's packer.
-set -- "$root/pack/unpack.cpp" "$root/tests/pack/pack_encoder.cpp" "$root/pack/pack.cpp"
+set -- "$root/pack/unpack.cpp" "$root/tests/harness/pack_encoder.cpp" "$root/pack/pack.cpp"
 
 out=$root/build/bench
 mkdir -p "$out"
-g++ -std=c++20 -O2 -DNDEBUG -I"$root/pack" -I"$root/tests/pack" -o "$out/decode" "$root/bench/decode.cpp" "$@" -lz
+g++ -std=c++20 -O2 -DNDEBUG -I"$root/pack" -I"$root/tests/harness" -o "$out/decode" "$root/bench/decode.cpp" "$@" -lz
 
 echo "$(nproc) cores, $(uname -m), $(g++ --version | head -n 1)"
 "$out/decode" $raw "$corpus" "$rounds"

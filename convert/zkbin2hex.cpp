@@ -82,9 +82,11 @@ static int run(const Settings& s)
     if (!to_stdout && !s.quiet) zk::print_banner(kId);
 
     // The range is checked before the output is created, so that a refused
-    // run leaves no file that a build could take for a result. A directory
-    // or a pipe opens for reading but has no size.
-    const std::optional<std::int64_t> input_size = zk::file_size(in.get());
+    // run leaves no file that a build could take for a result. Only a
+    // regular file has the size the range is taken from: a directory, a
+    // pipe or a device opens for reading, but has none.
+    const std::optional<std::int64_t> input_size =
+        zk::file_kind(in.get()) == zk::FileKind::Regular ? zk::file_size(in.get()) : std::nullopt;
     if (!input_size) return fail_read(s.infile);
     const std::optional<std::int64_t> length = zk::data_length(*input_size, s.start_skip, s.end_skip);
     if (!length) return zk::fail("ERROR: no bytes left to process\n");

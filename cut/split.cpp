@@ -96,6 +96,13 @@ std::string piece_name(const PieceNames& names, unsigned long number)
 // ---------------------------------------------------------------------------
 // Splitter
 
+ByteRange byte_piece(const std::vector<std::int32_t>& offsets, std::size_t k, std::int64_t input_end)
+{
+    const std::int64_t start = k == 0 ? 0 : offsets[k - 1];
+    const std::int64_t end = k < offsets.size() ? offsets[k] : input_end;
+    return {start, end - start};
+}
+
 Splitter::Splitter(std::vector<std::int32_t> offsets, std::string_view tag, bool by_tag)
     : offsets_(std::move(offsets)), finder_(tag), by_tag_(by_tag)
 {

@@ -75,7 +75,24 @@ PieceNames piece_names_of(std::string_view input, std::string_view separators);
 std::string piece_name(const PieceNames& names, unsigned long number);
 
 // ---------------------------------------------------------------------------
-// Cutting the input into pieces 0, 1, 2 ...
+// Cutting the input into pieces 0, 1, 2 ... at byte offsets
+
+// Where a piece lies in the input: piece 0 from the start up to the first
+// offset, piece k from offset k on up to offset k + 1, the last piece from
+// the last offset up to input_end. A negative length (an offset beyond the
+// next) reaches past any input.
+struct ByteRange {
+    std::int64_t start = 0;
+    std::int64_t length = 0;
+    // The bytes to copy: a negative length copies until the input ends.
+    std::int64_t copy_length() const { return length < 0 ? INT64_MAX : length; }
+};
+
+// Piece k of offsets.size() + 1; input_end is used by the last piece only.
+ByteRange byte_piece(const std::vector<std::int32_t>& offsets, std::size_t k, std::int64_t input_end);
+
+// ---------------------------------------------------------------------------
+// Cutting the input into pieces 0, 1, 2 ... at lines
 
 // What becomes of one piece of input, in this order.
 struct Step {

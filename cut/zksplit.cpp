@@ -38,12 +38,17 @@ struct Settings {
     const char* infile = nullptr;
 };
 
+// The inputs of a run, which no piece may replace: the file split, and
+// the offset file.
+using Inputs = std::vector<std::optional<zk::FileId>>;
+
 // The offsets of the file, or none after any error (reported here) or for
-// a file without offsets (not reported).
-static std::vector<std::int32_t> read_offsets(const char* name)
+// a file without offsets (not reported). The file's identity joins inputs.
+static std::vector<std::int32_t> read_offsets(const char* name, Inputs& inputs)
 {
     zk::File f = zk::open_input(name, "ERROR: cannot open offsetfile %s\n");
     if (!f) return {};
+    inputs.push_back(zk::file_id(f.get()));
     split::OffsetParser parser;
     char block[4096];
     bool wanted = true;
@@ -68,35 +73,35 @@ static PieceNames names_of(const char* infile, bool print)
     return names;
 }
 
-// A new piece, never the input under another name; false after the message.
-static bool create_piece(zk::OutputFile& piece, const std::optional<zk::FileId>& input, const std::string& name,
+// A new piece, never an input of the run under another name; false after
+// the message.
+static bool create_piece(zk::OutputFile& piece, const Inputs& inputs, const std::string& name,
                          const char* message = "ERROR: cannot open outputfile %s\n")
 {
-    return !zk::output_is_input(input, name.c_str()) && zk::open_output(piece, name.c_str(), "wb", message);
+    for (const std::optional<zk::FileId>& input : inputs)
+        if (zk::output_is_input(input, name.c_str())) return false;
+    return zk::open_output(piece, name.c_str(), "wb", message);
 }
 
-// Piece 0 holds the bytes before the first offset, piece k those from
-// offset k up to offset k + 1, the last piece those from the last offset
-// on. A negative length copies until the input ends and fails there. The
+// Copies each piece's byte range (split::byte_piece) to its file; the
 // number of pieces written.
-static unsigned long split_bytes(std::FILE* in, const PieceNames& names, const std::vector<std::int32_t>& offsets)
+static unsigned long split_bytes(std::FILE* in, const PieceNames& names, const std::vector<std::int32_t>& offsets,
+                                 const Inputs& inputs)
 {
-    const std::optional<zk::FileId> input = zk::file_id(in);
     const std::size_t n = offsets.size();
     for (std::size_t k = 0; k <= n; ++k) {
-        const std::int64_t start = k == 0 ? 0 : offsets[k - 1];
-        const std::int64_t end = k < n ? offsets[k] : zk::seek(in, 0, SEEK_END) ? zk::tell(in) : -1;
-        const std::int64_t length = end - start;
+        const std::int64_t end = k < n ? 0 : zk::seek(in, 0, SEEK_END) ? zk::tell(in) : -1;
+        const split::ByteRange range = split::byte_piece(offsets, k, end);
         const std::string name = split::piece_name(names, k);
         zk::enote("extracting to %s from start=%llu (length=%llu)\n", name.c_str(),
-                   static_cast<unsigned long long>(start), static_cast<unsigned long long>(length));
+                  static_cast<unsigned long long>(range.start), static_cast<unsigned long long>(range.length));
         zk::OutputFile piece;
-        if (!create_piece(piece, input, name, "ERROR: cannot open output filename %s\n")) return k;
-        if (!zk::seek(in, start, SEEK_SET)) {
-            zk::eprint("ERROR: cannot seek to binary offset %llu\n", static_cast<unsigned long long>(start));
+        if (!create_piece(piece, inputs, name, "ERROR: cannot open output filename %s\n")) return k;
+        if (!zk::seek(in, range.start, SEEK_SET)) {
+            zk::eprint("ERROR: cannot seek to binary offset %llu\n", static_cast<unsigned long long>(range.start));
             return k;
         }
-        zk::Copy copy = zk::copy_range(in, start, length < 0 ? INT64_MAX : length, piece.get());
+        zk::Copy copy = zk::copy_range(in, range.start, range.copy_length(), piece.get());
         if (copy == zk::Copy::Ok && !piece.commit()) copy = zk::Copy::WriteError;
         if (copy == zk::Copy::Ok) continue;
         zk::eprint(copy == zk::Copy::WriteError ? "ERROR: cannot read write data to outputfile\n"
@@ -118,13 +123,12 @@ static bool write_all(std::FILE* out, std::string_view bytes)
 
 // Streams the input into pieces as the splitter decides, a line piece at
 // a time, so that memory stays constant whatever the length of a line.
-static Pieces split_text(std::FILE* in, const PieceNames& names, split::Splitter splitter)
+static Pieces split_text(std::FILE* in, const PieceNames& names, split::Splitter splitter, const Inputs& inputs)
 {
-    const std::optional<zk::FileId> input = zk::file_id(in);
     unsigned long made = 0;
     std::string name = split::piece_name(names, 0);
     zk::OutputFile piece;
-    create_piece(piece, input, name);
+    create_piece(piece, inputs, name);
     zk::LineReader lines(in);
     for (std::string_view text; piece;) {
         const bool more = lines.next(text);
@@ -136,7 +140,7 @@ static Pieces split_text(std::FILE* in, const PieceNames& names, split::Splitter
         bool written = step.cut_back_to < 0 || zk::truncate_file(piece.get(), step.cut_back_to);
         if (written && step.next_piece) {
             written = piece.commit();
-            if (written && !create_piece(piece, input, name = split::piece_name(names, ++made))) break;
+            if (written && !create_piece(piece, inputs, name = split::piece_name(names, ++made))) break;
         }
         if (written) written = write_all(piece.get(), step.write) && (more || piece.commit());
         if (!written) {
@@ -152,24 +156,27 @@ static int run(const Settings& s)
 {
     if (s.tag) {
         zk::File in = zk::open_input(s.infile);
-        const Pieces pieces = in ? split_text(in.get(), names_of(s.infile, s.verbose), split::Splitter::at_tag(s.tag))
-                                 : Pieces{};
+        const Pieces pieces =
+            in ? split_text(in.get(), names_of(s.infile, s.verbose), split::Splitter::at_tag(s.tag), {zk::file_id(in.get())})
+               : Pieces{};
         if (!pieces.complete) return zk::fail("ERROR: splitting inputfile %s failed\n", s.infile);
         if (s.verbose) zk::enote("successfully generated %lu files\n", pieces.made);
         return 0;
     }
 
-    std::vector<std::int32_t> offsets = read_offsets(s.offset_file);
+    Inputs inputs;
+    std::vector<std::int32_t> offsets = read_offsets(s.offset_file, inputs);
     if (offsets.empty()) return 1;
     if (s.mode == SplitMode::Lines && offsets[0] <= 1)
         return zk::fail("ERROR: offset with value 0 or 1 is not allowed for textmode\n");
     const unsigned long expected = offsets.size() + 1;
     unsigned long written = 0;
     if (zk::File in = zk::open_input(s.infile)) {
+        inputs.push_back(zk::file_id(in.get()));
         const PieceNames names = names_of(s.infile, true);
         written = s.mode == SplitMode::Bytes
-                      ? split_bytes(in.get(), names, offsets)
-                      : split_text(in.get(), names, split::Splitter::at_lines(std::move(offsets))).made;
+                      ? split_bytes(in.get(), names, offsets, inputs)
+                      : split_text(in.get(), names, split::Splitter::at_lines(std::move(offsets)), inputs).made;
     }
     if (written != expected) return zk::fail("generated ONLY %lu out of %lu files\n", written, expected);
     if (s.verbose) zk::enote("successfully generated %lu out of %lu files\n", written, expected);

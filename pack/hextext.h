@@ -41,6 +41,11 @@ std::string hex_text(std::span<const std::uint8_t> bytes);
 // comma and a line feed each.
 constexpr std::size_t hex_text_size(std::size_t size) { return size * 6; }
 
+// The longest hex text a reader takes for size bytes: 64 characters a byte,
+// ten times what the writer needs, room for any spacing and comments. A
+// longer text (one without digits, say) is refused unread.
+constexpr std::size_t hex_text_limit(std::size_t size) { return size * 64; }
+
 // What a file of packed data holds, raw or as hex text: bytes themselves,
 // or (hex) their hex text, made in text; empty when text's memory cannot
 // be had.

@@ -29,18 +29,22 @@ struct Settings {
 
 // Reads hex text in blocks and converts each where it lies, just after the
 // bytes converted so far. Stops as soon as more than kMaxInput bytes have
-// arrived, so that a huge input costs neither memory nor a full read.
-static zk::ReadAll read_hex_text(std::FILE* in, zk::Buffer& data)
+// arrived, or more text than any hex text of them holds (text_too_long),
+// so that a huge input costs neither memory nor a full read.
+static zk::ReadAll read_hex_text(std::FILE* in, zk::Buffer& data, bool& text_too_long)
 {
     if (!data.resize(kMaxInput + kReadBlock)) return zk::ReadAll::NoMemory;
     zk::HexTextReader reader;
     std::size_t length = 0;
+    std::size_t text = 0;
     for (;;) {
         std::uint8_t* at = data.data() + length;
         const std::size_t got = std::fread(at, 1, kReadBlock, in);
         if (got == 0) break;
+        text += got;
         length += reader.feed({at, got}, at);
         if (length > kMaxInput) return zk::ReadAll::TooLong;
+        if ((text_too_long = text > zk::hex_text_limit(kMaxInput))) return zk::ReadAll::TooLong;
     }
     data.resize(length);
     return std::ferror(in) ? zk::ReadAll::ReadError : zk::ReadAll::Ok;
@@ -54,10 +58,14 @@ static int run(const Settings& s)
         zk::File in = zk::open_input(s.infile, "ERROR: cannot open input file %s\n");
         if (!in) return 1;
         input_id = zk::file_id(in.get());
-        switch (s.hex_in ? read_hex_text(in.get(), input) : zk::read_all(in.get(), kMaxInput, input)) {
+        bool text_too_long = false;
+        switch (s.hex_in ? read_hex_text(in.get(), input, text_too_long) : zk::read_all(in.get(), kMaxInput, input)) {
         case zk::ReadAll::Ok:
             break;
         case zk::ReadAll::TooLong:
+            if (text_too_long)
+                return zk::fail("ERROR: hex text is too long (more than %zu characters)\n",
+                                zk::hex_text_limit(kMaxInput));
             return zk::fail("ERROR: inputdata is too long (>65535 bytes)\n");
         case zk::ReadAll::ReadError:
             return zk::fail("ERROR: cannot read input file %s\n", s.infile);

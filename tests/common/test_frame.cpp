@@ -234,3 +234,19 @@ TEST(FrameTools, VariableNamesAfterADirectory)
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"build", "in.bin"}));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "build"));
 }
+
+// Windows maps some names to devices, whatever their extension: a file a
+// tool names after a variable is never one there, while an output the user
+// spells out is taken as given.
+TEST(FrameTools, DeviceNamesAreNoVariableFilesOnWindows)
+{
+    TempDir dir;
+    dir.write("in.bin", std::string("hi"));
+    for (const std::string name : {"aux", "NUL", "Com1"}) {
+        RunResult r = run_tool("zkbin2oth", {"-s89", "in.bin", name, "dat"}, dir);
+        EXPECT_EQ(r.status, windows_tools() ? 1 : 0) << name;
+        EXPECT_EQ(r.err, windows_tools() ? "ERROR: " + name + ".89y is a device name, not a file\n" : "");
+        EXPECT_EQ(dir.exists(name + ".89y"), !windows_tools());
+    }
+    EXPECT_EQ(run_tool("zkpack", {"-quiet", "in.bin", "nul"}, dir).status, 0);
+}

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 using namespace zktest;
 
 namespace {
@@ -194,4 +197,15 @@ TEST(ZkBin2HexErrors, FilesThatCannotBeOpenedReadOrWritten)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ERROR: cannot write to stdout\n");
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"full", "in"}));
+}
+
+TEST(ZkBin2HexErrors, ADeviceHasNoSizeToTakeTheRangeFrom)
+{
+    ZK_SKIP_ON_WINDOWS("device nodes");
+    TempDir dir;
+    ASSERT_EQ(mknod(dir.file("zero").c_str(), S_IFCHR | 0600, makedev(1, 5)), 0);
+    RunResult r = run_tool("zkbin2hex", {"-quiet", "zero", "z.h"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR: cannot read inputfile zero\n");
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"zero"});
 }

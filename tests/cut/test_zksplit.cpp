@@ -540,6 +540,17 @@ TEST(ZkSplitInput, APieceThatIsTheInputIsRefused)
                      "ERROR: splitting inputfile in.txt failed\n");
     EXPECT_EQ(dir.read_text("inp000.txt"), "a\n");
     EXPECT_EQ(dir.read_text("in.txt"), "a\n#\nb\n");
+
+    // The offset file is an input too, in both offset modes.
+    for (const char* mode : {"-b", "-t"}) {
+        TempDir offsets_dir;
+        offsets_dir.write("rom.bin", "0\n1\n2\n3\n");
+        offsets_dir.write("romp001.bin", "4\n");
+        r = zksplit({mode, "romp001.bin", "rom.bin"}, offsets_dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("ERROR: outputfile romp001.bin is the inputfile\n"), std::string::npos) << r.err;
+        EXPECT_EQ(offsets_dir.read_text("romp001.bin"), "4\n");
+    }
 }
 
 TEST(ZkSplitInput, PiecesAreByteRangesOfTheInput)

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
@@ -141,20 +142,31 @@ static char** tool_environment()
     return env.data();
 }
 
-RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
-                   const TempDir& dir, const RunOptions& opts)
+std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<std::string>& args,
+                                    const TempDir& dir, const RunOptions& opts)
 {
-    // Captures live beside the test directory so that listings of it show
-    // only what the tool wrote.
-    TempDir capture;
+    auto run = std::make_unique<Running>();
+    run->opts = opts;
+    const TempDir& capture = run->capture;
     const fs::path in_path = capture.path() / "stdin";
-    const fs::path out_path = opts.stdout_to.empty() ? capture.path() / "stdout" : dir.path() / opts.stdout_to;
+    run->out_path = opts.stdout_to.empty() ? capture.path() / "stdout" : dir.path() / opts.stdout_to;
     const fs::path err_path = capture.path() / "stderr";
     capture.write("stdin", opts.stdin_data);
 
     const std::string exe = tool_path(tool);
     std::vector<std::string> argv_store{exe};
     if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv_store.insert(argv_store.begin(), runner);
+    if (opts.file_size_limit >= 0 || opts.address_space_limit >= 0) {
+        // A write past the file size limit then fails, as on a full disk,
+        // rather than ending the tool: an ignored signal stays ignored
+        // through exec.
+        std::signal(SIGXFSZ, SIG_IGN);
+        std::vector<std::string> limits{"/usr/bin/prlimit"};
+        if (opts.file_size_limit >= 0) limits.push_back("--fsize=" + std::to_string(opts.file_size_limit));
+        if (opts.address_space_limit >= 0) limits.push_back("--as=" + std::to_string(opts.address_space_limit));
+        limits.push_back("--");
+        argv_store.insert(argv_store.begin(), limits.begin(), limits.end());
+    }
     argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_store) argv.push_back(a.data());
@@ -169,7 +181,7 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     if (opts.stdout_closed)
         posix_spawn_file_actions_addclose(&fa, 1);
     else
-        posix_spawn_file_actions_addopen(&fa, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 1, run->out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (opts.merge_stderr)
         posix_spawn_file_actions_adddup2(&fa, 1, 2);
     else
@@ -186,16 +198,28 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&fa);
     if (rc != 0) throw std::runtime_error("cannot start " + exe);
+    run->pid = pid;
+    return run;
+}
+
+RunResult wait_tool(std::unique_ptr<Running> run)
+{
     int wstatus = 0;
     struct rusage usage {};
-    wait4(pid, &wstatus, 0, &usage);
+    wait4(run->pid, &wstatus, 0, &usage);
 
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.peak_memory_kib = usage.ru_maxrss;
-    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = text_lines(slurp(out_path));
-    if (!opts.merge_stderr) r.err = text_lines(slurp(err_path));
+    if (run->opts.stdout_to.empty() && !run->opts.stdout_closed) r.out = text_lines(slurp(run->out_path));
+    if (!run->opts.merge_stderr) r.err = text_lines(slurp(run->capture.path() / "stderr"));
     return r;
+}
+
+RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
+                   const TempDir& dir, const RunOptions& opts)
+{
+    return wait_tool(start_tool(tool, args, dir, opts));
 }
 
 void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,

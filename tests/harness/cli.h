@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,10 @@ struct RunOptions {
     bool stdout_closed = false;
     bool merge_stderr = false;  // standard error into standard output, as a build log has them
     std::vector<std::string> env;  // "NAME=value" settings added to the tool's environment
+    // Limits of the run, in bytes (prlimit): the largest file it may write
+    // (a write past it fails, SIGXFSZ being ignored), and its address space.
+    long long file_size_limit = -1;
+    long long address_space_limit = -1;
 };
 
 struct RunResult {
@@ -90,6 +95,18 @@ inline std::string on_windows(const std::string& posix, const std::string& windo
 // Runs the built tool in dir (its working directory) with the given arguments.
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts = {});
+
+// The same in two steps, for runs that go on beside the test: start_tool
+// returns at once; wait_tool waits for the run's end and gives its result.
+struct Running {
+    TempDir capture;  // beside the test directory, so that listings of it show only what the tool wrote
+    RunOptions opts;
+    std::filesystem::path out_path;
+    int pid = -1;
+};
+std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<std::string>& args,
+                                    const TempDir& dir, const RunOptions& opts = {});
+RunResult wait_tool(std::unique_ptr<Running> run);
 
 // Runs tool once for each argument list and expects the usage case of
 // every one: status 1, expected_out on standard output, nothing on standard error.

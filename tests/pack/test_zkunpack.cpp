@@ -142,6 +142,14 @@ TEST(ZkUnpackLimits, LengthBoundaryAndHexLimitOnProducedBytes)
     r = run_tool("zkunpack", {"-hti", "big.txt", "o"}, dir);
     EXPECT_EQ(r.err, "ERROR: format mismatch in input (csize=40000|m1=\x00|m2=\x00)\n"s);
     EXPECT_FALSE(dir.exists("o"));
+
+    // A text without digits ends at 64 characters a byte, not at its end
+    // (a sparse gigabyte here).
+    std::filesystem::resize_file(dir.path() / "big.txt", 0);
+    std::filesystem::resize_file(dir.path() / "big.txt", std::uintmax_t{1} << 30);
+    r = run_tool("zkunpack", {"-hti", "big.txt", "o"}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR: hex text is too long (more than 4194240 characters)\n");
 }
 
 TEST(ZkUnpackErrors, MessagesInTheOrderOfTheChecks)

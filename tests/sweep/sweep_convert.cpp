@@ -1,5 +1,5 @@
-// zkbin2hex, zkhex2bin and zkextract against numbers, lines and tokens far
-// out of range, and against cut inputs. The cuts at every length run in
+// zkbin2hex and zkhex2bin against numbers and lines far out of range, and
+// against cut inputs. The cuts at every length run in
 // process on the libraries (tests/convert/); here one cut of each kind
 // shows that the tool ends cleanly on it.
 #include "cli.h"
@@ -85,32 +85,4 @@ TEST(SweepHex2bin, HugeNumbersAndLines)
     dir.write("in.txt", "0x12 " + std::string(5000, 'z'));
     expect_refused(run_tool("zkhex2bin", {"-quiet", "in.txt", "out"}, dir),
                    "ERROR: missing prefix \"0x\" of hexnumber at: " + std::string(1024, 'z') + "\n");
-}
-
-TEST(SweepExtract, CutInput)
-{
-    TempDir dir;
-    dir.write("in.bin", "xxBEGINdat");
-    expect_refused(run_tool("zkextract", {"-quiet", "in.bin", "out", "BEGIN", "END"}, dir),
-                   "ERROR: position of end token not found\n");
-    expect_refused(run_tool("zkextract", {"-quiet", "-sh", "-eh", "in.bin", "out", "424547494e", "454e44"}, dir),
-                   "ERROR: position of end token not found\n");
-    dir.write("in.bin", "xxBEG");
-    expect_refused(run_tool("zkextract", {"-quiet", "in.bin", "out", "BEGIN", "END"}, dir),
-                   "ERROR: position of start token not found\n");
-    EXPECT_FALSE(dir.exists("out"));
-}
-
-TEST(SweepExtract, HugeTokens)
-{
-    ZK_SKIP_ON_WINDOWS("a command line over 32767 characters");
-    TempDir dir;
-    dir.write("in.bin", "xxBEGINdataEND");
-    const std::string big(100000, 'a');
-    expect_refused(run_tool("zkextract", {"in.bin", "out", big}, dir), "ERROR: position of start token not found\n");
-    expect_refused(run_tool("zkextract", {"-sh", "in.bin", "out", big + "b"}, dir),
-                   "ERROR: invalid length (100001) for hextoken (" + big + "b)\n");
-    expect_refused(run_tool("zkextract", {"in.bin", "out", "BEGIN", big}, dir),
-                   "ERROR: position of end token not found\n");
-    EXPECT_FALSE(dir.exists("out"));
 }

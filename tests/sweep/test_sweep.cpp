@@ -1,4 +1,4 @@
-// The sweep over all thirteen tools: inputs that are missing, directories,
+// The sweep over every tool: inputs that are missing, directories,
 // empty or a single byte; outputs that cannot be written; a standard output
 // that is closed or full. Each case names the message the tool documents.
 #include "calc_builder.h"
@@ -97,6 +97,14 @@ std::vector<InputCase> input_cases()
          error("ERROR: cannot open inputfile in.bin\nERROR: splitting inputfile in.bin failed\n"),
          error("ERROR: cannot read more data from inputfile\nERROR: splitting inputfile in.bin failed\n"),
          ok(), ok()},
+        {"zkpack", {"@IN", "out"}, "in.bin", error("ERROR: cannot open inputfile in.bin\n"),
+         error("ERROR: cannot read inputfile in.bin\n"), ok(), ok()},
+        {"zkarchive", {"-s89", "v", "@IN"}, "in.bin", error("ERROR: cannot open inputfile in.bin\n"),
+         error("ERROR: cannot read inputfile in.bin\n"), ok(), ok()},
+        {"zkbin2oth", {"-s89", "@IN", "v", "dat"}, "in.bin", error("ERROR: cannot open inputfile in.bin\n"),
+         error("ERROR: cannot read inputfile in.bin\n"), ok(), ok()},
+        {"zksetname", {"@IN", "name"}, "in.89s", error("ERROR: cannot open inputfile in.89s\n"),
+         error("ERROR: inputfile in.89s is not a regular file\n"), no_header, no_header},
         // The offset file is an input too; an empty one ends the run without a word.
         {"zksplit", {"-b", "@IN", "data"}, "offsets", error("ERROR: cannot open offsetfile offsets\n"),
          error("ERROR: parsing offset[0] from offsets failed\n"), error(""),
@@ -161,8 +169,7 @@ TEST(SweepInputs, OneByteFile)
     }
 }
 
-// A refused input leaves no file that could pass for a result; the tools
-// that create their output before they can fail leave it empty.
+// A refused input leaves no file that could pass for a result.
 TEST(SweepInputs, RefusedInputsLeaveNoResult)
 {
     TempDir dir;
@@ -217,6 +224,10 @@ std::vector<GoodRun> good_runs()
         {"zktiler", {"-h", "in.bin", "8", "8", "8", "8", "1", "out.c"}, bitmap},
         {"zktiler", {"-h", "in.bin", "8", "8", "8", "8", "1", "-"}, bitmap},
         {"zksplit", {"-b", "offsets", "in.bin"}, split},
+        {"zkpack", {"in.bin", "out"}, raw},
+        {"zkarchive", {"-s89", "v", "in.bin"}, raw},
+        {"zkbin2oth", {"-s89", "in.bin", "v", "dat"}, raw},
+        {"zksetname", {"in.89s", "name"}, calc},
     };
 }
 
@@ -308,6 +319,12 @@ std::vector<OutputCase> output_cases()
     return {
         {"zkstrip", {"in.89s", "@OUT"}, "out", "ERROR: cannot write outputfile out\n", "nodir/out",
          "ERROR: cannot open outputfile nodir/out\n", calc},
+        {"zkpack", {"in.bin", "@OUT"}, "out", "ERROR: cannot write outputfile out\n", "nodir/out",
+         "ERROR: cannot open outputfile nodir/out\n", raw},
+        {"zkarchive", {"-s89", "@OUT", "in.bin"}, "v.89y", "ERROR: cannot write outputfile v.89y\n", "nodir/v.89y",
+         "ERROR: cannot open outputfile nodir/v.89y\n", raw},
+        {"zkbin2oth", {"-s89", "in.bin", "@OUT", "dat"}, "v.89y", "ERROR: cannot write outputfile v.89y\n",
+         "nodir/v.89y", "ERROR: cannot open outputfile nodir/v.89y\n", raw},
         {"zkbin2bin", {"in.89z"}, "in.9xz", "ERROR: problem while writing to outfile in.9xz\n", "",
          "ERROR: cannot open outfile in.9xz\n",
          [](const TempDir& d) { d.write("in.89z", calc_file(string_data(bytes_of("abc")))); }},
@@ -360,10 +377,11 @@ std::vector<std::string> with_output(std::vector<std::string> args, const std::s
 }
 
 // The name a tool is given for an output that it names itself from an
-// argument (zkbin2str adds the extension).
+// argument (the writers of variables add the extension).
 std::string output_argument(const OutputCase& c, const std::string& out)
 {
-    if (std::string(c.tool) == "zkbin2str") return out.substr(0, out.size() - 4);
+    for (const char* tool : {"zkbin2str", "zkbin2oth", "zkarchive"})
+        if (std::string(c.tool) == tool) return out.substr(0, out.size() - 4);
     return out;
 }
 
@@ -417,6 +435,7 @@ TEST(SweepOutputs, OutputThatIsTheInputIsRefused)
              {"zkhex2bin", {"-quiet", "in", "@OUT"}, bytes_of("0x12,0x34\n")},
              {"zkhex2bin", {"-quiet", "-", "@OUT"}, bytes_of("0x12,0x34\n")},
              {"zkextract", {"-quiet", "in", "@OUT", "BEGIN"}, bytes_of("xxBEGINdata")},
+             {"zkpack", {"-quiet", "in", "@OUT"}, bytes_of("abcabcabc")},
          }) {
         // The same name, and a second name of the same file.
         for (const std::string out : {"in", "again"}) {

@@ -1,5 +1,5 @@
-// zktiler and zksplit against inputs of every wrong length and numbers far
-// out of range.
+// zksplit and zkextract against inputs of every wrong length, lines and
+// tokens of any length, and numbers far out of range.
 #include "cli.h"
 #include "sweep.h"
 
@@ -7,68 +7,6 @@
 
 using namespace zktest;
 using namespace zksweep;
-
-namespace {
-
-// Every error of zktiler is its line on standard error and the usage text.
-void expect_tiler_refused(const RunResult& r, const std::string& err)
-{
-    expect_refused(r, err);
-    EXPECT_NE(r.out.find("Usage: zktiler"), std::string::npos);
-}
-
-}  // namespace
-
-// Every length and every number far out of range meets the tile library in
-// process (tests/tiler/test_tiles.cpp); here one run of each outcome.
-TEST(SweepTiler, BitmapLengths)
-{
-    // 16 x 4 pixels: 8 bytes for one plane, 16 for two.
-    TempDir dir;
-    for (std::size_t n : {7, 8, 16}) {
-        SCOPED_TRACE("length " + str(n));
-        std::filesystem::remove(dir.path() / "out.c");
-        dir.write("in.bin", Bytes(n, 0xC3));
-        RunResult r = run_tool("zktiler", {"-ht", "in.bin", "16", "4", "12", "3", "5", "out.c"}, dir);
-        if (n == 8 || n == 16) {
-            expect_clean(r);
-            EXPECT_EQ(r.status, 0);
-            EXPECT_NE(r.out.find(n == 8 ? "mode       = MONO\n" : "mode       = GRAY4\n"), std::string::npos);
-            EXPECT_FALSE(dir.read("out.c").empty());
-        } else {
-            expect_tiler_refused(r, "ERROR: filesize (" + str(n) + ") doesn't correspond with height/width\n");
-            EXPECT_FALSE(dir.exists("out.c"));
-        }
-    }
-}
-
-TEST(SweepTiler, HugeNumbers)
-{
-    TempDir dir;
-    dir.write("in.bin", Bytes(8, 0));
-    expect_tiler_refused(run_tool("zktiler", {"-h", "in.bin", "2147483648", "4", "8", "4", "1", "out.c"}, dir),
-                         "ERROR: cannot parse width=2147483648\n");
-    // Sizes whose products pass 32 bits are only compared with the file.
-    expect_tiler_refused(
-        run_tool("zktiler", {"-h", "in.bin", "2147483640", "2147483647", "32", "2147483647", "20", "out.c"}, dir),
-        "ERROR: filesize (8) doesn't correspond with height/width\n");
-    EXPECT_FALSE(dir.exists("out.c"));
-}
-
-TEST(SweepTiler, HugeArrayName)
-{
-    ZK_SKIP_ON_WINDOWS("a command line over 32767 characters");
-    TempDir dir;
-    dir.write("in.bin", Bytes(8, 0x81));
-    const std::string name(100000, 'n');
-    RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "4", "8", "4", "1", "out.c", name}, dir);
-    expect_clean(r);
-    if (r.status == 0) {
-        EXPECT_NE(dir.read_c_text("out.c").find(name), std::string::npos);
-    } else {
-        expect_one_error(r);
-    }
-}
 
 // Byte mode cut short before each piece, and whole: the messages say
 // where, the whole pieces hold exactly their bytes, and a piece cut short
@@ -157,4 +95,32 @@ TEST(SweepSplit, HugeLines)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(dir.read_text("inp001.txt"), "TAG\n");
     EXPECT_EQ(dir.read_text("inp002.txt").size(), 3 * line.size() + 3 + 2 + 3);
+}
+
+TEST(SweepExtract, CutInput)
+{
+    TempDir dir;
+    dir.write("in.bin", "xxBEGINdat");
+    expect_refused(run_tool("zkextract", {"-quiet", "in.bin", "out", "BEGIN", "END"}, dir),
+                   "ERROR: position of end token not found\n");
+    expect_refused(run_tool("zkextract", {"-quiet", "-sh", "-eh", "in.bin", "out", "424547494e", "454e44"}, dir),
+                   "ERROR: position of end token not found\n");
+    dir.write("in.bin", "xxBEG");
+    expect_refused(run_tool("zkextract", {"-quiet", "in.bin", "out", "BEGIN", "END"}, dir),
+                   "ERROR: position of start token not found\n");
+    EXPECT_FALSE(dir.exists("out"));
+}
+
+TEST(SweepExtract, HugeTokens)
+{
+    ZK_SKIP_ON_WINDOWS("a command line over 32767 characters");
+    TempDir dir;
+    dir.write("in.bin", "xxBEGINdataEND");
+    const std::string big(100000, 'a');
+    expect_refused(run_tool("zkextract", {"in.bin", "out", big}, dir), "ERROR: position of start token not found\n");
+    expect_refused(run_tool("zkextract", {"-sh", "in.bin", "out", big + "b"}, dir),
+                   "ERROR: invalid length (100001) for hextoken (" + big + "b)\n");
+    expect_refused(run_tool("zkextract", {"in.bin", "out", "BEGIN", big}, dir),
+                   "ERROR: position of end token not found\n");
+    EXPECT_FALSE(dir.exists("out"));
 }
