@@ -189,7 +189,15 @@ File create_staged(const std::string& target, const char* mode, const std::optio
 
 bool replace_file(const std::string& staged, const std::string& target)
 {
-    return MoveFileExA(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    // Another program that has the target open (a second run replacing
+    // it, a virus scanner, an indexer) holds the rename off for a moment:
+    // it is tried again for about a second before it counts as failed.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(staged.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || attempt == 50) return false;
+        Sleep(20);
+    }
 }
 
 static constexpr int kGuards = 8;

@@ -37,6 +37,7 @@ struct InputCase {
     std::string in;  // the input's name
     Expect missing, directory, empty, one_byte;
     std::function<void(const TempDir&)> setup = [](const TempDir&) {};
+    bool directory_known = false;  // refused as a directory before it is opened, on every system
 };
 
 Expect ok(std::string err = "") { return {.status = 0, .err = std::move(err)}; }
@@ -104,7 +105,8 @@ std::vector<InputCase> input_cases()
         {"zkbin2oth", {"-s89", "@IN", "v", "dat"}, "in.bin", error("ERROR: cannot open inputfile in.bin\n"),
          error("ERROR: cannot read inputfile in.bin\n"), ok(), ok()},
         {"zksetname", {"@IN", "name"}, "in.89s", error("ERROR: cannot open inputfile in.89s\n"),
-         error("ERROR: inputfile in.89s is not a regular file\n"), no_header, no_header},
+         error("ERROR: inputfile in.89s is not a regular file\n"), no_header, no_header, [](const TempDir&) {},
+         true},
         // The offset file is an input too; an empty one ends the run without a word.
         {"zksplit", {"-b", "@IN", "data"}, "offsets", error("ERROR: cannot open offsetfile offsets\n"),
          error("ERROR: parsing offset[0] from offsets failed\n"), error(""),
@@ -145,7 +147,7 @@ TEST(SweepInputs, DirectoryGivenAsFileIsNeverReadAsData)
         std::filesystem::create_directory(dir.path() / c.in);
         RunResult r = run_tool(c.tool, with_input(c.args, c.in), dir);
         // Windows cannot open a directory as a file: it is then as missing.
-        check(r, windows_tools() ? c.missing : c.directory, std::string(c.tool) + " directory");
+        check(r, windows_tools() && !c.directory_known ? c.missing : c.directory, std::string(c.tool) + " directory");
     }
 }
 
