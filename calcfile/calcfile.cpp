@@ -176,22 +176,46 @@ bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
            !std::ferror(file);
 }
 
-CalcCheckResult check_calc_file(std::FILE* file)
+// The checks that follow the header and the trailer, in their order;
+// checksum gives the memory image's, or nothing when it cannot be read.
+template <class Checksum>
+static CalcCheckResult check_rest(CalcCheckResult r, Checksum checksum)
 {
-    CalcCheckResult r;
     auto stop = [&r](CalcCheck status) {
         r.status = status;
         return r;
     };
-    if (!seek(file, 0, SEEK_SET) || !read_calc_header(file, r.header)) return stop(CalcCheck::NoHeader);
-    if (!r.header.is_ti()) return stop(CalcCheck::NotTi);
-    if (!read_calc_trailer(file, r.trailer)) return stop(CalcCheck::NoTrailer);
     if (static_cast<std::int64_t>(r.header.size()) != r.trailer.file_length) return stop(CalcCheck::LengthMismatch);
     if (!calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
-    const std::optional<std::uint16_t> computed = calc_checksum(file, r.header.size());
+    const std::optional<std::uint16_t> computed = checksum(r.header.size());
     if (!computed) return stop(CalcCheck::ReadError);
     r.computed = *computed;
     return stop(*computed == r.trailer.stored_checksum ? CalcCheck::Ok : CalcCheck::WrongChecksum);
+}
+
+CalcCheckResult check_calc_file(std::FILE* file)
+{
+    CalcCheckResult r;
+    if (!seek(file, 0, SEEK_SET) || !read_calc_header(file, r.header)) return r;
+    r.status = CalcCheck::NotTi;
+    if (!r.header.is_ti()) return r;
+    r.status = CalcCheck::NoTrailer;
+    if (!read_calc_trailer(file, r.trailer)) return r;
+    return check_rest(r, [file](std::uint32_t size) { return calc_checksum(file, size); });
+}
+
+CalcCheckResult check_calc_file(std::span<const std::uint8_t> file)
+{
+    const CalcView view{file};
+    CalcCheckResult r;
+    const std::optional<CalcHeader> header = view.header();
+    if (!header) return r;
+    r.header = *header;
+    r.status = CalcCheck::NotTi;
+    if (!r.header.is_ti()) return r;
+    // A file of 88 bytes or more has its last three.
+    r.trailer = *view.trailer();
+    return check_rest(r, [&view](std::uint32_t size) { return view.checksum(size); });
 }
 
 static void put_le32(std::uint8_t* at, std::uint32_t value)
@@ -264,6 +288,18 @@ CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_v
     const std::span<const std::uint8_t> data[] = {
         content, kZero, {reinterpret_cast<const std::uint8_t*>(type.data()), type.size()}, kZero};
     return build_calc_file({kind, folder, name, kCalcTypeIdOther, data, kCalcTagOther}, out);
+}
+
+std::optional<std::span<const std::uint8_t>> calc_other_content(std::span<const std::uint8_t> image,
+                                                                std::string_view type)
+{
+    const std::size_t tail = type.size() + kCalcOtherExtra;
+    if (image.size() < 2 + tail) return std::nullopt;
+    const std::span<const std::uint8_t> end = image.last(tail);
+    if (end.front() != 0x00 || !std::equal(type.begin(), type.end(), end.begin() + 1) || end[tail - 2] != 0x00 ||
+        end[tail - 1] != kCalcTagOther)
+        return std::nullopt;
+    return image.subspan(2, image.size() - 2 - tail);
 }
 
 }  // namespace zk

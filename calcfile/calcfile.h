@@ -62,6 +62,7 @@ inline constexpr std::size_t kCalcTrailerSize = 3;  // tag and checksum
 // The header's type identifiers of the variables the suite writes.
 inline constexpr std::uint8_t kCalcTypeIdString = 0x0C;
 inline constexpr std::uint8_t kCalcTypeIdOther = 0x1C;
+inline constexpr std::uint8_t kCalcTypeIdAsm = 0x21;  // a program in machine code
 
 // Type tags, the last byte of the data.
 inline constexpr std::uint8_t kCalcTagString = 0x2D;
@@ -83,6 +84,8 @@ inline constexpr std::string_view kCalcDefaultFolder = "main";
 // The calculator's names of variables and folders: 1 to 8 characters, a
 // letter first, then letters, digits or "_", stored in lower case.
 inline constexpr std::size_t kCalcMaxNameLength = 8;
+// The rule in the words of the tools' messages.
+inline constexpr char kCalcNameRule[] = "1 to 8 characters: a letter, then letters, digits or _";
 
 enum class CalcKind { Ti89, Ti92Plus };
 
@@ -139,6 +142,9 @@ constexpr std::size_t calc_max_other_content(std::size_t type_size)
     return kCalcMaxDataSize - kCalcOtherExtra - type_size;
 }
 
+// The longest file the data size word allows: 65625 bytes.
+inline constexpr std::size_t kCalcMaxFileSize = kCalcMaxDataSize + kCalcFraming;
+
 // ---------------------------------------------------------------------------
 // Reading
 
@@ -163,6 +169,7 @@ struct CalcHeader {
     {
         return static_cast<std::uint16_t>(bytes[kCalcImageOffset] << 8 | bytes[kCalcImageOffset + 1]);
     }
+    std::uint8_t type_id() const { return bytes[kCalcTypeIdOffset]; }
 
     // A name field set to the first 8 bytes of text, 0x00 after them.
     void set_folder(std::string_view text) { set_name(kCalcFolderOffset, text); }
@@ -265,6 +272,10 @@ struct CalcCheckResult {
 // stream's position is left anywhere.
 CalcCheckResult check_calc_file(std::FILE* file);
 
+// The same checks of a whole file held in memory; NoTrailer and ReadError
+// cannot happen there.
+CalcCheckResult check_calc_file(std::span<const std::uint8_t> file);
+
 // ---------------------------------------------------------------------------
 // Writing
 
@@ -298,5 +309,11 @@ CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_
 // is the caller's check).
 CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_view name, std::string_view type,
                            std::span<const std::uint8_t> content, Buffer& out);
+
+// The content of a custom type's variable of the type type, read back from
+// its memory image (data size word, data, tag) as build_other_file lays it
+// out; empty when the image does not end with 0x00, type, 0x00 and 0xF8.
+std::optional<std::span<const std::uint8_t>> calc_other_content(std::span<const std::uint8_t> image,
+                                                                std::string_view type);
 
 }  // namespace zk

@@ -42,6 +42,7 @@ inline constexpr ToolId kTools[] = {
     {"zkunarchive", "ZKUnArchive", "1.3", false},
     {"zkarchive", "ZKArchive", "1.0", false},
     {"zkpack", "ZKPack", "1.0", true},
+    {"zkppggen", "ZKPPGGen", "1.0", true},
     {"zkbin2hex", "ZKBin2Hex", "1.10", true},
     {"zkhex2bin", "ZKHex2Bin", "1.3", true},
     {"zkextract", "ZKExtract", "1.8", true},

@@ -156,6 +156,30 @@ TEST(BuildOtherFile, ContentTypeAndTagUnderTheOtherTypeIdentifier)
               zk::CalcBuild::TooLong);
 }
 
+// The content comes back from the memory image of what build_other_file
+// wrote, under its own type only.
+TEST(CalcOtherContent, MirrorOfTheWriter)
+{
+    for (const Bytes& content : {Bytes{}, zktest::bytes_of("ZP packed"), Bytes(300, 0)}) {
+        zk::Buffer out;
+        ASSERT_EQ(zk::build_other_file(CalcKind::Ti89, "main", "x", "ppg", content, out), zk::CalcBuild::Ok);
+        const std::span<const std::uint8_t> image(out.data() + 86, out.size() - 88);
+        const auto read = zk::calc_other_content(image, "ppg");
+        ASSERT_TRUE(read);
+        EXPECT_EQ(Bytes(read->begin(), read->end()), content);
+        EXPECT_FALSE(zk::calc_other_content(image, "pp"));
+        EXPECT_FALSE(zk::calc_other_content(image, "zka"));
+    }
+    const Bytes image = {0, 5, 0, 'p', 'p', 'g', 0, 0xF8};
+    EXPECT_TRUE(zk::calc_other_content(image, "ppg"));
+    for (std::size_t at : {2, 3, 6, 7}) {
+        Bytes damaged = image;
+        damaged[at] ^= 1;
+        EXPECT_FALSE(zk::calc_other_content(damaged, "ppg")) << at;
+    }
+    EXPECT_FALSE(zk::calc_other_content(Bytes(image.begin() + 1, image.end()), "ppg"));
+}
+
 TEST(CalcNames, StoredAsTheCalculatorStoresThem)
 {
     EXPECT_EQ(zk::calc_stored_name("Level_2"), "level_2");
@@ -410,4 +434,31 @@ TEST(CalcTruncations, EveryCutAsTheToolsReadIt)
         // zkbin2bin needs the whole signature.
         EXPECT_EQ(zk::calc_kind(cut), n >= 8 ? std::optional(CalcKind::Ti89) : std::nullopt);
     }
+}
+
+// The check of a file in memory finds what the check on a stream finds, at
+// every cut of a file and in every way a whole file can be wrong.
+TEST(CheckCalcFile, InMemoryAsOnAStream)
+{
+    const Bytes full = hello_file();
+    std::vector<Bytes> files;
+    for (std::size_t n = 0; n <= full.size(); ++n) files.emplace_back(full.begin(), full.begin() + static_cast<long>(n));
+    for (std::size_t at : {0, 3, 77, 86, 90, 95, 96, 97}) {
+        files.push_back(full);
+        files.back()[at] ^= 0x40;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        const Bytes& f = files[i];
+        const zk::CalcCheckResult memory = zk::check_calc_file(f);
+        MemFile m(f);
+        const zk::CalcCheck stream = m.f ? zk::check_calc_file(m.f).status : zk::CalcCheck::NoHeader;
+        EXPECT_EQ(memory.status, stream);
+        if (memory.status == zk::CalcCheck::WrongChecksum) {
+            EXPECT_EQ(memory.computed, checksum_of(f));
+        }
+    }
+    EXPECT_EQ(zk::check_calc_file(full).status, zk::CalcCheck::Ok);
+    EXPECT_EQ(zk::check_calc_file(files[90]).status, zk::CalcCheck::LengthMismatch);
+    EXPECT_EQ(zk::check_calc_file(files.back()).status, zk::CalcCheck::WrongChecksum);
 }

@@ -21,7 +21,7 @@ TEST(Frame, IdentityTableNamesEveryToolOnce)
 {
     std::set<std::string> commands;
     for (const zk::ToolId& t : zk::kTools) commands.insert(t.command);
-    EXPECT_EQ(commands.size(), 17u);
+    EXPECT_EQ(commands.size(), 18u);
     EXPECT_STREQ(zk::tool("zkbin2hex").version, "1.10");
     EXPECT_STREQ(zk::tool("zkunarchive").display_name, "ZKUnArchive");
     EXPECT_FALSE(zk::tool("zktiler").quiet_capable);
@@ -213,10 +213,12 @@ TEST(FrameTools, VariableNamesAfterADirectory)
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "build");
     dir.write("in.bin", std::string("hi"));
+    dir.write("in.89z", calc_file({0x4E, 0x75, 0xF3}, kSig89, "main", "prog", 0x21));
     for (const auto& [tool, args, file] : std::vector<std::tuple<std::string, std::vector<std::string>, std::string>>{
              {"zkbin2str", {"-s89", "in.bin", "build/levels"}, "build/levels.89s"},
              {"zkbin2oth", {"-s89", "in.bin", "build/levels", "lvl"}, "build/levels.89y"},
-             {"zkarchive", {"-s89", "build/levels", "in.bin"}, "build/levels.89y"}}) {
+             {"zkarchive", {"-s89", "build/levels", "in.bin"}, "build/levels.89y"},
+             {"zkppggen", {"in.89z", "build/levels"}, "build/levels.89y"}}) {
         SCOPED_TRACE(tool);
         EXPECT_EQ(run_tool(tool, args, dir).status, 0);
         const Bytes written = dir.read(file);
@@ -231,7 +233,7 @@ TEST(FrameTools, VariableNamesAfterADirectory)
             EXPECT_EQ(r.err, "ERROR: no variable name in \"" + name + "\"\n");
         }
     }
-    EXPECT_EQ(dir.list(), (std::vector<std::string>{"build", "in.bin"}));
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"build", "in.89z", "in.bin"}));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path() / "build"));
 }
 

@@ -1,8 +1,9 @@
 // The calculator variable file readers on arbitrary bytes, and the writer
 // read back through them. The view must give exactly the bytes at their
 // offsets and a checksum only when every byte it covers is there (and then
-// the plain sum of those bytes); the stream readers must agree with it; a
-// written file must be valid and hold its data unchanged.
+// the plain sum of those bytes); the stream readers must agree with it, and
+// so must the check of a file in memory; a written file must be valid and
+// hold its data unchanged.
 #include "calcfile.h"
 #include "files.h"
 
@@ -104,6 +105,16 @@ void check_readers(const std::uint8_t* data, std::size_t size)
         if (size) std::fgetc(fresh.get());  // not at the start, as after a failed read
         require(zk::calc_checksum(fresh.get(), claimed) == expected);
     }
+
+    // The checks of a file in memory find what those on a stream find, and
+    // a custom type's content is the image between its length word and its type.
+    zk::File again(memory_file(data, size));
+    const zk::CalcCheckResult memory = zk::check_calc_file(std::span(data, size));
+    require(memory.status == zk::check_calc_file(again.get()).status);
+    const std::span<const std::uint8_t> image = size >= 88 ? std::span(data + 86, size - 88) : std::span(data, 0);
+    if (const auto content = zk::calc_other_content(image, "ppg"))
+        require(content->data() == image.data() + 2 && content->size() + 8 == image.size() &&
+                std::memcmp(image.data() + image.size() - 5, "ppg", 3) == 0);
 }
 
 // Text of up to 11 bytes for a name field, taken from the input.

@@ -107,6 +107,12 @@ std::vector<InputCase> input_cases()
         {"zksetname", {"@IN", "name"}, "in.89s", error("ERROR: cannot open inputfile in.89s\n"),
          error("ERROR: inputfile in.89s is not a regular file\n"), no_header, no_header, [](const TempDir&) {},
          true},
+        {"zkppggen", {"@IN"}, "in.89z", error("ERROR: cannot open inputfile in.89z\n"),
+         error("ERROR: cannot read inputfile in.89z\n"), error("ERROR: cannot read TI fileheader from in.89z\n"),
+         error("ERROR: cannot read TI fileheader from in.89z\n")},
+        {"zkppggen", {"-x", "@IN"}, "in.89y", error("ERROR: cannot open inputfile in.89y\n"),
+         error("ERROR: cannot read inputfile in.89y\n"), error("ERROR: cannot read TI fileheader from in.89y\n"),
+         error("ERROR: cannot read TI fileheader from in.89y\n")},
         // The offset file is an input too; an empty one ends the run without a word.
         {"zksplit", {"-b", "@IN", "data"}, "offsets", error("ERROR: cannot open offsetfile offsets\n"),
          error("ERROR: parsing offset[0] from offsets failed\n"), error(""),
@@ -188,6 +194,15 @@ TEST(SweepInputs, RefusedInputsLeaveNoResult)
 
 namespace {
 
+// An assembly program, and its packed program made by the tests' own encoder.
+void write_program(const TempDir& d) { d.write("in.89z", calc_file(Bytes{0x4E, 0x75, 0xF3}, kSig89, "main", "x", 0x21)); }
+void write_packed_program(const TempDir& d)
+{
+    std::mt19937 rng(7);
+    d.write("in.89y", calc_file(other_data(pack_random(Bytes{0, 3, 0x4E, 0x75, 0xF3}, {}, rng), "ppg"), kSig89, "main",
+                                "x", kTypeIdOther));
+}
+
 // A successful run of every tool, writing its console lines to standard output.
 struct GoodRun {
     const char* tool;
@@ -230,6 +245,8 @@ std::vector<GoodRun> good_runs()
         {"zkarchive", {"-s89", "v", "in.bin"}, raw},
         {"zkbin2oth", {"-s89", "in.bin", "v", "dat"}, raw},
         {"zksetname", {"in.89s", "name"}, calc},
+        {"zkppggen", {"in.89z"}, write_program},
+        {"zkppggen", {"-x", "in.89y"}, write_packed_program},
     };
 }
 
@@ -263,11 +280,13 @@ TEST(SweepStdout, QuietRunsDoNotTouchIt)
     dir.write("in.89s", calc_file(string_data(bytes_of("abc"))));
     dir.write("in.bin", bytes_of("xxBEGINdata"));
     dir.write("in.txt", "0x12\n");
+    write_program(dir);
     for (const auto& args : std::vector<std::vector<std::string>>{{"zkstrip", "-quiet", "in.89s", "out"},
                                                                    {"zkbin2bin", "-quiet", "in.89s"},
                                                                    {"zkbin2hex", "-quiet", "in.bin", "out"},
                                                                    {"zkhex2bin", "-quiet", "in.txt", "out"},
-                                                                   {"zkextract", "-quiet", "in.bin", "out", "BEGIN"}}) {
+                                                                   {"zkextract", "-quiet", "in.bin", "out", "BEGIN"},
+                                                                   {"zkppggen", "-quiet", "in.89z"}}) {
         RunResult r = run_tool(args[0], std::vector<std::string>(args.begin() + 1, args.end()), dir,
                                {.stdout_closed = true});
         expect_clean(r);
@@ -368,6 +387,10 @@ std::vector<OutputCase> output_cases()
         {"zksplit", {"-t", "-s", "TAG", "in.bin"}, "inp001.bin",
          "ERROR: cannot write more lines to file inp001.bin\nERROR: splitting inputfile in.bin failed\n", "",
          "ERROR: cannot open outputfile inp001.bin\nERROR: splitting inputfile in.bin failed\n", split},
+        {"zkppggen", {"in.89z", "@OUT"}, "v.89y", "ERROR: cannot write outputfile v.89y\n", "nodir/v.89y",
+         "ERROR: cannot open outputfile nodir/v.89y\n", write_program},
+        {"zkppggen", {"-x", "in.89y", "@OUT"}, "v.89z", "ERROR: cannot write outputfile v.89z\n", "nodir/v.89z",
+         "ERROR: cannot open outputfile nodir/v.89z\n", write_packed_program},
     };
 }
 
@@ -382,7 +405,7 @@ std::vector<std::string> with_output(std::vector<std::string> args, const std::s
 // argument (the writers of variables add the extension).
 std::string output_argument(const OutputCase& c, const std::string& out)
 {
-    for (const char* tool : {"zkbin2str", "zkbin2oth", "zkarchive"})
+    for (const char* tool : {"zkbin2str", "zkbin2oth", "zkarchive", "zkppggen"})
         if (std::string(c.tool) == tool) return out.substr(0, out.size() - 4);
     return out;
 }
