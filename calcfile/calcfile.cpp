@@ -176,7 +176,7 @@ bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
            !std::ferror(file);
 }
 
-CalcCheckResult check_calc_file(std::FILE* file)
+CalcCheckResult check_calc_file(std::FILE* file, std::optional<std::uint8_t> tag)
 {
     CalcCheckResult r;
     auto stop = [&r](CalcCheck status) {
@@ -187,7 +187,7 @@ CalcCheckResult check_calc_file(std::FILE* file)
     if (!r.header.is_ti()) return stop(CalcCheck::NotTi);
     if (!read_calc_trailer(file, r.trailer)) return stop(CalcCheck::NoTrailer);
     if (static_cast<std::int64_t>(r.header.size()) != r.trailer.file_length) return stop(CalcCheck::LengthMismatch);
-    if (!calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
+    if (tag ? r.trailer.filetype != *tag : !calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
     const std::optional<std::uint16_t> computed = calc_checksum(file, r.header.size());
     if (!computed) return stop(CalcCheck::ReadError);
     r.computed = *computed;

@@ -23,8 +23,6 @@ struct Settings {
     const char* folder = nullptr;  // none: the folder stays
 };
 
-static constexpr const char kNameRule[] = "1 to 8 characters: a letter, then letters, digits or _";
-
 // The checks zkchecksum makes before it trusts a file; 0 when it passes.
 static int check_valid(const zk::CalcCheckResult& c, const char* name)
 {
@@ -54,10 +52,10 @@ static int check_valid(const zk::CalcCheckResult& c, const char* name)
 static int run(const Settings& s)
 {
     const std::optional<std::string> varname = zk::calc_stored_name(s.name);
-    if (!varname) return zk::fail("ERROR: invalid variable name %s (%s)\n", s.name, kNameRule);
+    if (!varname) return zk::fail("ERROR: invalid variable name %s (%s)\n", s.name, zk::kCalcNameRule);
     std::optional<std::string> folder;
     if (s.folder && !(folder = zk::calc_stored_name(s.folder)))
-        return zk::fail("ERROR: invalid folder name %s (%s)\n", s.folder, kNameRule);
+        return zk::fail("ERROR: invalid folder name %s (%s)\n", s.folder, zk::kCalcNameRule);
 
     // Opened for update, a FIFO would be waited on for ever and a device
     // holds no file to rename.
