@@ -115,53 +115,74 @@ static int load_picture(const char* infile, zk::Buffer& bytes, zk::picture::Pict
     return zk::fail("ERROR: %s is a damaged picture: its size does not match its data\n", infile);
 }
 
-static int run(const Settings& s)
-{
-    const bool raw = s.files.size() == 4;
-    const char* infile = s.files[0];
-    const char* outfile = s.files.back();
-    const char* grid_w = s.tilewidth ? s.tilewidth : "1";
-    const char* grid_h = s.tileheight ? s.tileheight : "1";
-
+// What is drawn: a bitmap read whole, and zktiler's tiles of it.
+struct Source {
     zk::Buffer bytes;
     std::optional<zk::FileId> input_id;
     zk::picture::BitmapView bitmap;
-    std::optional<tiles::Geometry> tiling;
-    if (raw) {
-        const std::array<const char*, tiles::kNumbers> numbers = {s.files[1], s.files[2], grid_w, grid_h, "1"};
-        if (!(tiling = checked(tiles::make_geometry(numbers), numbers))) return 1;
-        bitmap.width = static_cast<std::uint32_t>(tiling->width);
-        bitmap.height = static_cast<std::uint32_t>(tiling->height);
-    }
-    // A drawing too large is refused before its bitmap is read, where the
-    // command line gives its size.
-    auto too_large = [&](const zk::picture::Size& size) {
-        if (zk::png::fits(size.width, size.height)) return false;
-        zk::fail("ERROR: the drawing of %s would be %llu x %llu pixels (at most %llu pixels, %u on a side)\n", infile,
-                 static_cast<unsigned long long>(size.width), static_cast<unsigned long long>(size.height),
-                 static_cast<unsigned long long>(zk::png::kMaxPixels), static_cast<unsigned>(zk::png::kMaxSide));
-        return true;
-    };
-    const tiles::Geometry* grid = s.tilewidth ? &*tiling : nullptr;
-    if (raw) {
-        if (too_large(zk::picture::drawing_size(bitmap.width, bitmap.height, s.scale, grid))) return 1;
-        tiles::Mode mode = tiles::Mode::Mono;
-        if (load_raw(infile, *tiling, bytes, mode, input_id) != 0) return 1;
-        bitmap = zk::picture::raw_bitmap(*tiling, mode, {bytes.data(), bytes.size()});
-    } else {
-        zk::picture::Picture picture;
-        if (load_picture(infile, bytes, picture, input_id) != 0) return 1;
-        bitmap = zk::picture::picture_bitmap(picture);
-        const int w = static_cast<int>(picture.width), h = static_cast<int>(picture.height);
-        if (!(tiling = checked(tiles::make_tile_geometry(w, h, grid_w, grid_h), {nullptr, nullptr, grid_w, grid_h})))
-            return 1;
-        grid = s.tilewidth ? &*tiling : nullptr;
-        if (too_large(zk::picture::drawing_size(bitmap.width, bitmap.height, s.scale, grid))) return 1;
-    }
+    tiles::Geometry tiles;
+};
+
+// The grid's tile sizes, "1" when there is no grid: they then pass every check.
+static const char* grid_number(const char* text) { return text ? text : "1"; }
+
+// True, after its line, for a drawing too large to be read back.
+static bool too_large(const char* infile, const Settings& s, const Source& src)
+{
+    const zk::picture::Size size =
+        zk::picture::drawing_size(src.bitmap.width, src.bitmap.height, s.scale, s.tilewidth ? &src.tiles : nullptr);
+    if (zk::png::fits(size.width, size.height)) return false;
+    zk::fail("ERROR: the drawing of %s would be %llu x %llu pixels (at most %llu pixels, %u on a side)\n", infile,
+             static_cast<unsigned long long>(size.width), static_cast<unsigned long long>(size.height),
+             static_cast<unsigned long long>(zk::png::kMaxPixels), static_cast<unsigned>(zk::png::kMaxSide));
+    return true;
+}
+
+// A raw bitmap: its numbers checked as zktiler checks them, and a drawing
+// too large refused, before the file is read.
+static int load_raw_source(const Settings& s, Source& src)
+{
+    const char* infile = s.files[0];
+    const std::array<const char*, tiles::kNumbers> numbers = {s.files[1], s.files[2], grid_number(s.tilewidth),
+                                                               grid_number(s.tileheight), "1"};
+    const std::optional<tiles::Geometry> g = checked(tiles::make_geometry(numbers), numbers);
+    if (!g) return 1;
+    src.tiles = *g;
+    src.bitmap.width = static_cast<std::uint32_t>(g->width);
+    src.bitmap.height = static_cast<std::uint32_t>(g->height);
+    if (too_large(infile, s, src)) return 1;
+    tiles::Mode mode = tiles::Mode::Mono;
+    if (load_raw(infile, *g, src.bytes, mode, src.input_id) != 0) return 1;
+    src.bitmap = zk::picture::raw_bitmap(*g, mode, {src.bytes.data(), src.bytes.size()});
+    return 0;
+}
+
+// A picture variable: its own width and height bound the tiles.
+static int load_picture_source(const Settings& s, Source& src)
+{
+    const char* infile = s.files[0];
+    zk::picture::Picture picture;
+    if (load_picture(infile, src.bytes, picture, src.input_id) != 0) return 1;
+    src.bitmap = zk::picture::picture_bitmap(picture);
+    const char* tw = grid_number(s.tilewidth);
+    const char* th = grid_number(s.tileheight);
+    const std::optional<tiles::Geometry> g = checked(
+        tiles::make_tile_geometry(static_cast<int>(picture.width), static_cast<int>(picture.height), tw, th),
+        {nullptr, nullptr, tw, th, nullptr});
+    if (!g) return 1;
+    src.tiles = *g;
+    return too_large(infile, s, src) ? 1 : 0;
+}
+
+static int run(const Settings& s)
+{
+    const char* outfile = s.files.back();
+    Source src;
+    if ((s.files.size() == 4 ? load_raw_source(s, src) : load_picture_source(s, src)) != 0) return 1;
 
     zk::picture::Canvas canvas;
     std::size_t needed = 0;
-    if (!zk::picture::draw(bitmap, s.scale, grid, canvas, needed))
+    if (!zk::picture::draw(src.bitmap, s.scale, s.tilewidth ? &src.tiles : nullptr, canvas, needed))
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", needed);
     zk::png::Encoded png;
     const zk::png::Result encoded =
@@ -169,7 +190,7 @@ static int run(const Settings& s)
     if (encoded.status != zk::png::Status::Ok)
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", encoded.allocation);
 
-    if (zk::output_is_input(input_id, outfile)) return 1;
+    if (zk::output_is_input(src.input_id, outfile)) return 1;
     if (!zk::write_whole_file(outfile, {png.bytes.get(), png.size})) return 1;
     if (!s.quiet)
         zk::note("%zu bytes written to %s (%u x %u pixels)\n", png.size, outfile, static_cast<unsigned>(canvas.width),
