@@ -302,10 +302,11 @@ static std::size_t inflated_size(const Header& h)
     return size;
 }
 
-// The zlib stream of the image data inflates to exactly the rows, every row
-// begins with a filter type PNG knows (0 to 4), and the stream's Adler-32
-// is right. stb checks none of these three: it zero-fills a stream cut
-// short and ignores what a stream holds beyond the rows.
+// The zlib stream of the image data inflates to exactly the rows, with the
+// right Adler-32, and every row begins with a filter type PNG knows (0 to
+// 4). stb checks neither the length nor the checksum: it zero-fills a
+// stream cut short and ignores what a stream holds beyond the rows. With
+// the filter types checked here too, what stb may still refuse is memory.
 static Status check_image_data(const Header& h, std::span<const std::uint8_t> zlib, std::size_t& allocation)
 {
     const std::size_t size = inflated_size(h);
