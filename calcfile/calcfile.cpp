@@ -179,21 +179,21 @@ bool write_calc_checksum(std::FILE* file, std::uint16_t checksum)
 // The checks that follow the header and the trailer, in their order;
 // checksum gives the memory image's, or nothing when it cannot be read.
 template <class Checksum>
-static CalcCheckResult check_rest(CalcCheckResult r, Checksum checksum)
+static CalcCheckResult check_rest(CalcCheckResult r, std::optional<std::uint8_t> tag, Checksum checksum)
 {
     auto stop = [&r](CalcCheck status) {
         r.status = status;
         return r;
     };
     if (static_cast<std::int64_t>(r.header.size()) != r.trailer.file_length) return stop(CalcCheck::LengthMismatch);
-    if (!calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
+    if (tag ? r.trailer.filetype != *tag : !calc_type_name(r.trailer.filetype)) return stop(CalcCheck::UnknownType);
     const std::optional<std::uint16_t> computed = checksum(r.header.size());
     if (!computed) return stop(CalcCheck::ReadError);
     r.computed = *computed;
     return stop(*computed == r.trailer.stored_checksum ? CalcCheck::Ok : CalcCheck::WrongChecksum);
 }
 
-CalcCheckResult check_calc_file(std::FILE* file)
+CalcCheckResult check_calc_file(std::FILE* file, std::optional<std::uint8_t> tag)
 {
     CalcCheckResult r;
     if (!seek(file, 0, SEEK_SET) || !read_calc_header(file, r.header)) return r;
@@ -201,10 +201,10 @@ CalcCheckResult check_calc_file(std::FILE* file)
     if (!r.header.is_ti()) return r;
     r.status = CalcCheck::NoTrailer;
     if (!read_calc_trailer(file, r.trailer)) return r;
-    return check_rest(r, [file](std::uint32_t size) { return calc_checksum(file, size); });
+    return check_rest(r, tag, [file](std::uint32_t size) { return calc_checksum(file, size); });
 }
 
-CalcCheckResult check_calc_file(std::span<const std::uint8_t> file)
+CalcCheckResult check_calc_file(std::span<const std::uint8_t> file, std::optional<std::uint8_t> tag)
 {
     const CalcView view{file};
     CalcCheckResult r;
@@ -215,7 +215,7 @@ CalcCheckResult check_calc_file(std::span<const std::uint8_t> file)
     if (!r.header.is_ti()) return r;
     // A file of 88 bytes or more has its last three.
     r.trailer = *view.trailer();
-    return check_rest(r, [&view](std::uint32_t size) { return view.checksum(size); });
+    return check_rest(r, tag, [&view](std::uint32_t size) { return view.checksum(size); });
 }
 
 static void put_le32(std::uint8_t* at, std::uint32_t value)

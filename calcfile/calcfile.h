@@ -81,11 +81,12 @@ inline constexpr std::size_t kCalcMaxOtherTypeSize = 4;
 
 inline constexpr std::string_view kCalcDefaultFolder = "main";
 
+// The calculator's rule for the names of variables and folders, in words.
+inline constexpr char kCalcNameRule[] = "1 to 8 characters: a letter, then letters, digits or _";
+
 // The calculator's names of variables and folders: 1 to 8 characters, a
 // letter first, then letters, digits or "_", stored in lower case.
 inline constexpr std::size_t kCalcMaxNameLength = 8;
-// The rule in the words of the tools' messages.
-inline constexpr char kCalcNameRule[] = "1 to 8 characters: a letter, then letters, digits or _";
 
 enum class CalcKind { Ti89, Ti92Plus };
 
@@ -256,7 +257,7 @@ enum class CalcCheck {
     NotTi,           // the signature does not begin "**TI"
     NoTrailer,       // the end cannot be read (a pipe, fewer than 3 bytes)
     LengthMismatch,  // the header's size is not the file's real length
-    UnknownType,     // the tag is none of STR, ASM and OTH
+    UnknownType,     // the tag is none of STR, ASM and OTH (or not the one tag asked for)
     ReadError,       // the data could not be read for the checksum
     WrongChecksum,   // the stored checksum is not the one computed
 };
@@ -269,12 +270,13 @@ struct CalcCheckResult {
 };
 
 // Checks the file on the stream from its start, as zkchecksum does. The
-// stream's position is left anywhere.
-CalcCheckResult check_calc_file(std::FILE* file);
+// stream's position is left anywhere. A tool that reads a variable of
+// another type names its tag, which is then the one accepted.
+CalcCheckResult check_calc_file(std::FILE* file, std::optional<std::uint8_t> tag = std::nullopt);
 
 // The same checks of a whole file held in memory; NoTrailer and ReadError
 // cannot happen there.
-CalcCheckResult check_calc_file(std::span<const std::uint8_t> file);
+CalcCheckResult check_calc_file(std::span<const std::uint8_t> file, std::optional<std::uint8_t> tag = std::nullopt);
 
 // ---------------------------------------------------------------------------
 // Writing

@@ -27,9 +27,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "build tools for TI-89 and TI-92 Plus calc
 set(CPACK_PACKAGE_DESCRIPTION "Small command-line tools for the build chain of programs written on a
 desktop machine for the TI-89 and TI-92 Plus calculators: packing and
 unpacking of packed data and archives, binary files to C array text and
-back, extraction between marker tokens, file splitting, sprite tiling into
-C source, and inspection, repair, conversion and creation of the
-calculator's variable files.")
+back, extraction between marker tokens, file splitting, PNG pictures to
+bitmaps and back, sprite tiling into C source, and inspection, repair,
+conversion and creation of the calculator's variable files.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 
@@ -42,6 +42,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION devel)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
   # The dependencies come from the shared libraries the tools link (dpkg-shlibdeps).
+  # The stb headers that read and write PNG are compiled into the tools.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()
 

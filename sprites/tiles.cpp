@@ -2,8 +2,10 @@
 
 #include "bytes.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
+#include <initializer_list>
 
 namespace zk::tiles {
 
@@ -59,11 +61,14 @@ static std::uint32_t paddmask_for(int destwidth, int padding)
     return static_cast<std::uint32_t>(row & ~pad);
 }
 
-GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers)
+// The checks of the numbers in `checked`, in their order, over their
+// texts; values holds the numbers known already.
+static GeometryResult check_numbers(std::initializer_list<Number> checked,
+                                    const std::array<const char*, kNumbers>& numbers, std::array<int, kNumbers> values)
 {
     GeometryResult result;
-    std::array<int, kNumbers> values{};
     for (const NumberCheck& check : kNumberChecks) {
+        if (std::ranges::find(checked, check.number) == checked.end()) continue;
         const auto n = static_cast<std::size_t>(check.number);
         bool passed;
         if (check.rule == Rule::Parses) {
@@ -90,6 +95,71 @@ GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers)
     g.padding = g.destwidth - g.tilewidth;
     g.paddmask = paddmask_for(g.destwidth, g.padding);
     return result;
+}
+
+GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers)
+{
+    return check_numbers({Number::Width, Number::Height, Number::TileWidth, Number::TileHeight, Number::Entries},
+                         numbers, {});
+}
+
+GeometryResult make_tile_geometry(int width, int height, const char* tilewidth, const char* tileheight)
+{
+    return check_numbers({Number::TileWidth, Number::TileHeight}, {nullptr, nullptr, tilewidth, tileheight, nullptr},
+                         {width, height, 0, 0, 1});
+}
+
+namespace {
+
+struct NumberMessage {
+    NumberCheck check;
+    const char* format;
+};
+
+}  // namespace
+
+static constexpr NumberMessage kNumberMessages[] = {
+    {{Number::Width, Rule::Parses}, "ERROR: cannot parse width=%s\n"},
+    {{Number::Width, Rule::MultipleOf8}, "ERROR: width not multiple of 8 (width=%d)\n"},
+    {{Number::Width, Rule::Positive}, "ERROR: negative or zero width not allowed (width=%d)\n"},
+    {{Number::Height, Rule::Parses}, "ERROR: cannot parse height=%s\n"},
+    {{Number::Height, Rule::Positive}, "ERROR: negative or zero height not allowed (height=%d)\n"},
+    {{Number::TileWidth, Rule::Parses}, "ERROR: cannot parse tilewidth=%s\n"},
+    {{Number::TileWidth, Rule::Positive}, "ERROR: negative or zero tilewidth not allowed (tilewidth=%d)\n"},
+    {{Number::TileWidth, Rule::AtMost32}, "ERROR: tilewidth larger than 32 not allowed (tilewidth=%d)\n"},
+    {{Number::TileWidth, Rule::AtMostWidth}, "ERROR: tilewidth larger than width\n"},
+    {{Number::TileHeight, Rule::Parses}, "ERROR: cannot parse tileheight=%s\n"},
+    {{Number::TileHeight, Rule::Positive}, "ERROR: negative or zero tileheight not allowed (tileheight=%d)\n"},
+    {{Number::TileHeight, Rule::AtMostHeight}, "ERROR: tileheight larger than height\n"},
+    {{Number::Entries, Rule::Parses}, "ERROR: cannot parse entries=%s\n"},
+    {{Number::Entries, Rule::OneTo20}, "ERROR: invalid value for entries (entries=%d)\n"},
+};
+
+[[gnu::format(printf, 1, 2)]] static std::string formatted(const char* format, ...)
+{
+    std::string text;
+    std::va_list args;
+    va_start(args, format);
+    append_formatted(text, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string geometry_message(const GeometryFailure& failure, const std::array<const char*, kNumbers>& numbers)
+{
+    for (const NumberMessage& m : kNumberMessages) {
+        if (m.check != failure.check) continue;
+        switch (failure.check.rule) {
+        case Rule::Parses:
+            return formatted(m.format, numbers[static_cast<std::size_t>(failure.check.number)]);
+        case Rule::AtMostWidth:
+        case Rule::AtMostHeight:
+            return m.format;
+        default:
+            return formatted(m.format, failure.value);
+        }
+    }
+    return {};
 }
 
 std::optional<Mode> mode_for_size(const Geometry& g, std::int64_t filesize)

@@ -37,50 +37,6 @@ static constexpr const char kUsage[] =
 
 using zk::tiles::Direction;
 using zk::tiles::Mode;
-using zk::tiles::Number;
-using zk::tiles::Rule;
-
-// The line of each check of the numbers: the argument's text for a number
-// that does not parse, nothing for the comparisons with width and height,
-// the number read otherwise.
-struct NumberMessage {
-    zk::tiles::NumberCheck check;
-    const char* format;
-};
-static constexpr NumberMessage kNumberMessages[] = {
-    {{Number::Width, Rule::Parses}, "ERROR: cannot parse width=%s\n"},
-    {{Number::Width, Rule::MultipleOf8}, "ERROR: width not multiple of 8 (width=%d)\n"},
-    {{Number::Width, Rule::Positive}, "ERROR: negative or zero width not allowed (width=%d)\n"},
-    {{Number::Height, Rule::Parses}, "ERROR: cannot parse height=%s\n"},
-    {{Number::Height, Rule::Positive}, "ERROR: negative or zero height not allowed (height=%d)\n"},
-    {{Number::TileWidth, Rule::Parses}, "ERROR: cannot parse tilewidth=%s\n"},
-    {{Number::TileWidth, Rule::Positive}, "ERROR: negative or zero tilewidth not allowed (tilewidth=%d)\n"},
-    {{Number::TileWidth, Rule::AtMost32}, "ERROR: tilewidth larger than 32 not allowed (tilewidth=%d)\n"},
-    {{Number::TileWidth, Rule::AtMostWidth}, "ERROR: tilewidth larger than width\n"},
-    {{Number::TileHeight, Rule::Parses}, "ERROR: cannot parse tileheight=%s\n"},
-    {{Number::TileHeight, Rule::Positive}, "ERROR: negative or zero tileheight not allowed (tileheight=%d)\n"},
-    {{Number::TileHeight, Rule::AtMostHeight}, "ERROR: tileheight larger than height\n"},
-    {{Number::Entries, Rule::Parses}, "ERROR: cannot parse entries=%s\n"},
-    {{Number::Entries, Rule::OneTo20}, "ERROR: invalid value for entries (entries=%d)\n"},
-};
-
-// The line of a failed check of the numbers, whose texts are numbers.
-static int fail_number(const zk::tiles::GeometryFailure& failure, const char* const* numbers)
-{
-    for (const NumberMessage& m : kNumberMessages) {
-        if (m.check != failure.check) continue;
-        switch (failure.check.rule) {
-        case Rule::Parses:
-            return zk::fail(m.format, numbers[static_cast<int>(failure.check.number)]);
-        case Rule::AtMostWidth:
-        case Rule::AtMostHeight:
-            return zk::fail("%s", m.format);
-        default:
-            return zk::fail(m.format, failure.value);
-        }
-    }
-    return 1;
-}
 
 struct TilerSettings {
     const char* infile = nullptr;
@@ -184,7 +140,10 @@ int main(int argc, char** argv)
     if (nargs == 9) t.arrayname = argv[9];
 
     const zk::tiles::GeometryResult geometry = zk::tiles::make_geometry({argv[3], argv[4], argv[5], argv[6], argv[7]});
-    if (geometry.failure) return zk::finish(with_usage(fail_number(*geometry.failure, argv + 3)));
+    if (geometry.failure)
+        return zk::finish(with_usage(
+            zk::fail("%s", zk::tiles::geometry_message(*geometry.failure, {argv[3], argv[4], argv[5], argv[6], argv[7]})
+                               .c_str())));
     t.geometry = geometry.geometry;
     return zk::finish(run(s));
 }

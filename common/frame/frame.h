@@ -37,6 +37,8 @@ struct ToolId {
 
 inline constexpr ToolId kTools[] = {
     {"zktiler", "ZKTiler", "1.7", false},
+    {"zkpng2bin", "ZKPng2Bin", "1.0", true},
+    {"zkbin2png", "ZKBin2Png", "1.0", true},
     {"zksplit", "ZKSplit", "1.7", false},
     {"zkunpack", "ZKUnpack", "1.8", false},
     {"zkunarchive", "ZKUnArchive", "1.3", false},

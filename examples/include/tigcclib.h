@@ -10,6 +10,9 @@ extern void *LCD_MEM;
 enum SprtModes { SPRT_XOR, SPRT_OR, SPRT_AND };
 
 void Sprite16(short x, short y, short height, const unsigned short *sprite, void *plane, short mode);
+short GrayOn(void);
+void GrayOff(void);
+void *GetPlane(short plane);
 void *memset(void *p, int c, unsigned long n);
 short ngetchx(void);
 

@@ -2,6 +2,8 @@
    compile here; the generated headers are what the build makes. */
 #include <tigcclib.h>
 
+#include "hero.h"
+#include "hero_mask.h"
 #include "sine.h"
 #include "sprites.h"
 
@@ -24,6 +26,19 @@ static unsigned char level[LEVEL_W * LEVEL_H];
 #define VIEW_W 10
 #define VIEW_H 6
 
+/* The hero in four greys over whatever lies behind him: on each plane his
+   mask ORed, then XORed, clears his outline, and his own bits are ORed in. */
+static void draw_hero(short x, short y, short frame)
+{
+    short i;
+    for (i = 0; i < 2; i++) {
+        void *plane = GetPlane(i);
+        Sprite16(x, y, TILEHEIGHT_HERO_MASK, TILEADDR_HERO_MASK(frame), plane, SPRT_OR);
+        Sprite16(x, y, TILEHEIGHT_HERO_MASK, TILEADDR_HERO_MASK(frame), plane, SPRT_XOR);
+        Sprite16(x, y, TILEHEIGHT_HERO, TILEADDR_HERO(i, frame), plane, SPRT_OR);
+    }
+}
+
 void _main(void)
 {
     short x, y;
@@ -38,4 +53,15 @@ void _main(void)
                 Sprite16(x * 16, y * 16 + bob, TILEHEIGHT_SPR, TILEADDR_SPR(tile - 1), LCD_MEM, SPRT_OR);
         }
     ngetchx();
+
+    /* The hero walks across the screen, his two frames in turn. */
+    if (!GrayOn())
+        return;
+    for (x = 0; x < 144; x += 4) {
+        memset(GetPlane(0), 0, LCD_SIZE);
+        memset(GetPlane(1), 0, LCD_SIZE);
+        draw_hero(x, 40, (x / 4) & 1);
+    }
+    ngetchx();
+    GrayOff();
 }

@@ -21,7 +21,7 @@ TEST(Frame, IdentityTableNamesEveryToolOnce)
 {
     std::set<std::string> commands;
     for (const zk::ToolId& t : zk::kTools) commands.insert(t.command);
-    EXPECT_EQ(commands.size(), 18u);
+    EXPECT_EQ(commands.size(), 20u);
     EXPECT_STREQ(zk::tool("zkbin2hex").version, "1.10");
     EXPECT_STREQ(zk::tool("zkunarchive").display_name, "ZKUnArchive");
     EXPECT_FALSE(zk::tool("zktiler").quiet_capable);

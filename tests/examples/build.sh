@@ -31,12 +31,19 @@ ln -s "$tools" zkbin || fail "cannot link the tools"
 
 make ZK=zkbin/ >make.log 2>&1 || fail "make failed: $(cat make.log)"
 grep -q -e '-fsyntax-only' make.log || fail "the C check did not run: $(cat make.log)"
-for made in sprites.h sine.h level1.hex intro.89s levels.89y; do
+for made in sprites.h hero.h hero_mask.h hero_tiles.png sine.h level1.hex intro.89s levels.89y; do
     [ -s "build/$made" ] || fail "make did not make build/$made"
 done
 
 "$tools/zkunpack" -hti build/level1.hex "$tmp/level1.bin" >/dev/null 2>&1 &&
     cmp build/level1.bin "$tmp/level1.bin" || fail "build/level1.hex does not unpack to level1.bin"
+
+# The hero's planes drawn and read back give the same planes; the preview
+# is a PNG the suite reads.
+"$tools/zkbin2png" -quiet build/hero.bin 32 16 "$tmp/hero.png" &&
+    "$tools/zkpng2bin" -quiet -gray4 "$tmp/hero.png" "$tmp/hero.bin" &&
+    cmp build/hero.bin "$tmp/hero.bin" || fail "build/hero.bin does not come back through zkbin2png and zkpng2bin"
+"$tools/zkpng2bin" -quiet build/hero_tiles.png "$tmp/tiles.bin" || fail "build/hero_tiles.png is no PNG zkpng2bin reads"
 
 for var in intro.89s levels.89y; do
     # zkchecksum patches a wrong checksum in place: it checks a copy.

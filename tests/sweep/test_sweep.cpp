@@ -4,6 +4,7 @@
 #include "calc_builder.h"
 #include "cli.h"
 #include "pack_encoder.h"
+#include "png_builder.h"
 #include "sweep.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,16 @@ std::vector<InputCase> input_cases()
         {"zkppggen", {"-x", "@IN"}, "in.89y", error("ERROR: cannot open inputfile in.89y\n"),
          error("ERROR: cannot read inputfile in.89y\n"), error("ERROR: cannot read TI fileheader from in.89y\n"),
          error("ERROR: cannot read TI fileheader from in.89y\n")},
+        {"zkpng2bin", {"@IN", "out.bin"}, "in.png", error("ERROR: cannot open inputfile in.png\n"),
+         error("ERROR: cannot read inputfile in.png\n"), error("ERROR: in.png is not a PNG file\n"),
+         error("ERROR: in.png is not a PNG file\n")},
+        {"zkbin2png", {"@IN", "8", "1", "out.png"}, "in.bin", error("ERROR: cannot open inputfile in.bin\n"),
+         error("ERROR: cannot read inputfile in.bin\n"),
+         error("ERROR: filesize (0) doesn't correspond with height/width\n"), ok()},
+        {"zkbin2png", {"@IN", "out.png"}, "in.89i", error("ERROR: cannot open inputfile in.89i\n"),
+         error("ERROR: cannot read TI fileheader from in.89i\n"),
+         error("ERROR: cannot read TI fileheader from in.89i\n"),
+         error("ERROR: cannot read TI fileheader from in.89i\n")},
         // The offset file is an input too; an empty one ends the run without a word.
         {"zksplit", {"-b", "@IN", "data"}, "offsets", error("ERROR: cannot open offsetfile offsets\n"),
          error("ERROR: parsing offset[0] from offsets failed\n"), error(""),
@@ -224,6 +235,7 @@ std::vector<GoodRun> good_runs()
         d.write("offsets", "4\n");
         d.write("in.bin", bytes_of("12345678"));
     };
+    auto png = [](const TempDir& d) { d.write("in.png", grey_row_png({0, 255, 128})); };
     return {
         {"zkhelp", {}, [](const TempDir&) {}},
         {"zkinfo", {"in.89s"}, calc},
@@ -247,6 +259,8 @@ std::vector<GoodRun> good_runs()
         {"zksetname", {"in.89s", "name"}, calc},
         {"zkppggen", {"in.89z"}, write_program},
         {"zkppggen", {"-x", "in.89y"}, write_packed_program},
+        {"zkpng2bin", {"in.png", "out.bin"}, png},
+        {"zkbin2png", {"in.bin", "8", "8", "out.png"}, bitmap},
     };
 }
 
@@ -336,6 +350,7 @@ std::vector<OutputCase> output_cases()
         d.write("offsets", "4\n");
         d.write("in.bin", bytes_of("1234\n5678\nTAG\nxyz\n"));
     };
+    auto png = [](const TempDir& d) { d.write("in.png", grey_row_png({0, 255, 128})); };
     const std::string split_head = "using prefix    = [in]\nusing extension = [.bin]\n";
     return {
         {"zkstrip", {"in.89s", "@OUT"}, "out", "ERROR: cannot write outputfile out\n", "nodir/out",
@@ -391,6 +406,12 @@ std::vector<OutputCase> output_cases()
          "ERROR: cannot open outputfile nodir/v.89y\n", write_program},
         {"zkppggen", {"-x", "in.89y", "@OUT"}, "v.89z", "ERROR: cannot write outputfile v.89z\n", "nodir/v.89z",
          "ERROR: cannot open outputfile nodir/v.89z\n", write_packed_program},
+        {"zkpng2bin", {"in.png", "@OUT"}, "out", "ERROR: cannot write outputfile out\n", "nodir/out",
+         "ERROR: cannot open outputfile nodir/out\n", png},
+        {"zkpng2bin", {"-s89", "in.png", "@OUT"}, "v.89i", "ERROR: cannot write outputfile v.89i\n", "nodir/v.89i",
+         "ERROR: cannot open outputfile nodir/v.89i\n", png},
+        {"zkbin2png", {"in.bin", "8", "8", "@OUT"}, "out.png", "ERROR: cannot write outputfile out.png\n",
+         "nodir/out.png", "ERROR: cannot open outputfile nodir/out.png\n", bitmap},
     };
 }
 
@@ -405,8 +426,10 @@ std::vector<std::string> with_output(std::vector<std::string> args, const std::s
 // argument (the writers of variables add the extension).
 std::string output_argument(const OutputCase& c, const std::string& out)
 {
-    for (const char* tool : {"zkbin2str", "zkbin2oth", "zkarchive", "zkppggen"})
-        if (std::string(c.tool) == tool) return out.substr(0, out.size() - 4);
+    const std::string tool = c.tool;
+    for (const char* writer : {"zkbin2str", "zkbin2oth", "zkarchive", "zkppggen"})
+        if (tool == writer) return out.substr(0, out.size() - 4);
+    if (tool == "zkpng2bin" && c.args[0] == "-s89") return out.substr(0, out.size() - 4);
     return out;
 }
 
