@@ -109,59 +109,6 @@ GeometryResult make_tile_geometry(int width, int height, const char* tilewidth, 
                          {width, height, 0, 0, 1});
 }
 
-namespace {
-
-struct NumberMessage {
-    NumberCheck check;
-    const char* format;
-};
-
-}  // namespace
-
-static constexpr NumberMessage kNumberMessages[] = {
-    {{Number::Width, Rule::Parses}, "ERROR: cannot parse width=%s\n"},
-    {{Number::Width, Rule::MultipleOf8}, "ERROR: width not multiple of 8 (width=%d)\n"},
-    {{Number::Width, Rule::Positive}, "ERROR: negative or zero width not allowed (width=%d)\n"},
-    {{Number::Height, Rule::Parses}, "ERROR: cannot parse height=%s\n"},
-    {{Number::Height, Rule::Positive}, "ERROR: negative or zero height not allowed (height=%d)\n"},
-    {{Number::TileWidth, Rule::Parses}, "ERROR: cannot parse tilewidth=%s\n"},
-    {{Number::TileWidth, Rule::Positive}, "ERROR: negative or zero tilewidth not allowed (tilewidth=%d)\n"},
-    {{Number::TileWidth, Rule::AtMost32}, "ERROR: tilewidth larger than 32 not allowed (tilewidth=%d)\n"},
-    {{Number::TileWidth, Rule::AtMostWidth}, "ERROR: tilewidth larger than width\n"},
-    {{Number::TileHeight, Rule::Parses}, "ERROR: cannot parse tileheight=%s\n"},
-    {{Number::TileHeight, Rule::Positive}, "ERROR: negative or zero tileheight not allowed (tileheight=%d)\n"},
-    {{Number::TileHeight, Rule::AtMostHeight}, "ERROR: tileheight larger than height\n"},
-    {{Number::Entries, Rule::Parses}, "ERROR: cannot parse entries=%s\n"},
-    {{Number::Entries, Rule::OneTo20}, "ERROR: invalid value for entries (entries=%d)\n"},
-};
-
-[[gnu::format(printf, 1, 2)]] static std::string formatted(const char* format, ...)
-{
-    std::string text;
-    std::va_list args;
-    va_start(args, format);
-    append_formatted(text, format, args);
-    va_end(args);
-    return text;
-}
-
-std::string geometry_message(const GeometryFailure& failure, const std::array<const char*, kNumbers>& numbers)
-{
-    for (const NumberMessage& m : kNumberMessages) {
-        if (m.check != failure.check) continue;
-        switch (failure.check.rule) {
-        case Rule::Parses:
-            return formatted(m.format, numbers[static_cast<std::size_t>(failure.check.number)]);
-        case Rule::AtMostWidth:
-        case Rule::AtMostHeight:
-            return m.format;
-        default:
-            return formatted(m.format, failure.value);
-        }
-    }
-    return {};
-}
-
 std::optional<Mode> mode_for_size(const Geometry& g, std::int64_t filesize)
 {
     // width is a positive multiple of 8, so both sizes are whole, and the

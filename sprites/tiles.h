@@ -89,11 +89,6 @@ GeometryResult make_geometry(const std::array<const char*, kNumbers>& numbers);
 // their order, and one value per line.
 GeometryResult make_tile_geometry(int width, int height, const char* tilewidth, const char* tileheight);
 
-// zktiler's line for a failed check, "ERROR: " to the newline: the
-// argument's text for a number that does not parse, the number read for a
-// range, nothing more for a comparison with the width or the height.
-std::string geometry_message(const GeometryFailure& failure, const std::array<const char*, kNumbers>& numbers);
-
 // The mode whose bitmap has exactly filesize bytes, if any.
 std::optional<Mode> mode_for_size(const Geometry& g, std::int64_t filesize);
 

@@ -3,6 +3,7 @@
 // zktiler would cut, framed in red.
 #include "frame.h"
 #include "picture.h"
+#include "tile_messages.h"
 
 #include <array>
 #include <cstdint>
@@ -38,7 +39,7 @@ static std::optional<tiles::Geometry> checked(const tiles::GeometryResult& made,
                                               const std::array<const char*, tiles::kNumbers>& numbers)
 {
     if (!made.failure) return made.geometry;
-    zk::fail("%s", tiles::geometry_message(*made.failure, numbers).c_str());
+    tiles::fail_number(*made.failure, numbers);
     return std::nullopt;
 }
 
@@ -49,11 +50,8 @@ static int load_raw(const char* infile, const tiles::Geometry& g, zk::Buffer& by
     zk::File in = zk::open_input(infile);
     if (!in) return 1;
     input_id = zk::file_id(in.get());
-    auto wrong_size = [](long long size) {
-        return zk::fail("ERROR: filesize (%lld) doesn't correspond with height/width\n", size);
-    };
     const std::optional<std::int64_t> size = zk::file_size(in.get());
-    if (size && !tiles::mode_for_size(g, *size)) return wrong_size(*size);
+    if (size && !tiles::mode_for_size(g, *size)) return tiles::fail_bitmap_size(*size);
     const auto largest = static_cast<std::size_t>(static_cast<std::int64_t>(g.width) * g.height / 4);
     switch (zk::read_all(in.get(), largest, bytes)) {
     case zk::ReadAll::Ok:
@@ -65,7 +63,7 @@ static int load_raw(const char* infile, const tiles::Geometry& g, zk::Buffer& by
         return zk::fail("ERROR: cannot allocate memory (%zu bytes)\n", largest + 1);
     }
     const std::optional<tiles::Mode> read_mode = tiles::mode_for_size(g, static_cast<std::int64_t>(bytes.size()));
-    if (!read_mode) return wrong_size(static_cast<long long>(bytes.size()));
+    if (!read_mode) return tiles::fail_bitmap_size(static_cast<long long>(bytes.size()));
     mode = *read_mode;
     return 0;
 }

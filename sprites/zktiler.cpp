@@ -3,6 +3,7 @@
 // C source, with macros that give the tile count, the tile height and the
 // address of a tile, and on request a test program that draws every tile.
 #include "frame.h"
+#include "tile_messages.h"
 #include "tiles.h"
 
 #include <cstring>
@@ -88,7 +89,7 @@ static int load(TilerSettings& s, zk::Buffer& bitmap, std::optional<zk::FileId>&
     std::rewind(in.get());
     const long long filesize = s.filesize;
     const std::optional<Mode> mode = zk::tiles::mode_for_size(s.tiling.geometry, s.filesize);
-    if (!mode) return with_usage(zk::fail("ERROR: filesize (%lld) doesn't correspond with height/width\n", filesize));
+    if (!mode) return with_usage(zk::tiles::fail_bitmap_size(filesize));
     s.tiling.mode = *mode;
     const std::size_t size = static_cast<std::size_t>(s.filesize);
     if (!bitmap.resize(size))
@@ -142,8 +143,7 @@ int main(int argc, char** argv)
     const zk::tiles::GeometryResult geometry = zk::tiles::make_geometry({argv[3], argv[4], argv[5], argv[6], argv[7]});
     if (geometry.failure)
         return zk::finish(with_usage(
-            zk::fail("%s", zk::tiles::geometry_message(*geometry.failure, {argv[3], argv[4], argv[5], argv[6], argv[7]})
-                               .c_str())));
+            zk::tiles::fail_number(*geometry.failure, {argv[3], argv[4], argv[5], argv[6], argv[7]})));
     t.geometry = geometry.geometry;
     return zk::finish(run(s));
 }

@@ -301,8 +301,7 @@ TEST(PictureDraw, GridGeometry)
     EXPECT_EQ(own.geometry.vcount, 1);
     const zk::tiles::GeometryResult wide = zk::tiles::make_tile_geometry(13, 5, "14", "5");
     ASSERT_TRUE(wide.failure);
-    EXPECT_EQ(zk::tiles::geometry_message(*wide.failure, {nullptr, nullptr, "14", "5", nullptr}),
-              "ERROR: tilewidth larger than width\n");
+    EXPECT_EQ(wide.failure->check, (zk::tiles::NumberCheck{zk::tiles::Number::TileWidth, zk::tiles::Rule::AtMostWidth}));
 }
 
 TEST(PictureVariable, WrittenAndReadThroughTheCalculatorFileLibrary)
