@@ -1,6 +1,7 @@
 // zksetname: sets the variable name, and the folder when one is given, that
 // the calculator shows for a calculator variable file, in place. The names
 // lie in the header, outside the checksum, which stays valid.
+#include "calc_messages.h"
 #include "calcfile.h"
 #include "frame.h"
 
@@ -23,32 +24,6 @@ struct Settings {
     const char* folder = nullptr;  // none: the folder stays
 };
 
-// The checks zkchecksum makes before it trusts a file; 0 when it passes.
-static int check_valid(const zk::CalcCheckResult& c, const char* name)
-{
-    switch (c.status) {
-    case zk::CalcCheck::Ok:
-        return 0;
-    case zk::CalcCheck::NoHeader:
-        return zk::fail("ERROR: cannot read TI fileheader from %s\n", name);
-    case zk::CalcCheck::NotTi:
-        return zk::fail("ERROR: %s doesn't start with '**TI'\n", name);
-    case zk::CalcCheck::NoTrailer:
-        return zk::fail("ERROR: cannot read the end of %s\n", name);
-    case zk::CalcCheck::LengthMismatch:
-        return zk::fail("ERROR: %s: embedded length (%lu) doesn't match real length (%lld)\n", name,
-                        static_cast<unsigned long>(c.header.size()), static_cast<long long>(c.trailer.file_length));
-    case zk::CalcCheck::UnknownType:
-        return zk::fail("ERROR: %s is neither of STR, ASM nor OTH type\n", name);
-    case zk::CalcCheck::ReadError:
-        return zk::fail("ERROR: cannot read the data of %s\n", name);
-    case zk::CalcCheck::WrongChecksum:
-        return zk::fail("ERROR: %s has a wrong checksum (%u, not %u): repair it with zkchecksum first\n", name,
-                        static_cast<unsigned>(c.trailer.stored_checksum), static_cast<unsigned>(c.computed));
-    }
-    return 1;
-}
-
 static int run(const Settings& s)
 {
     const std::optional<std::string> varname = zk::calc_stored_name(s.name);
@@ -64,7 +39,7 @@ static int run(const Settings& s)
     zk::File f = zk::open_file(s.file, "rb+");
     if (!f) return zk::fail("ERROR: cannot open inputfile %s\n", s.file);
     const zk::CalcCheckResult checked = zk::check_calc_file(f.get());
-    if (check_valid(checked, s.file) != 0) return 1;
+    if (zk::fail_calc_check(checked, s.file) != 0) return 1;
     zk::CalcHeader h = checked.header;
 
     // Both name fields lie in the header's first sector, the folder at 10

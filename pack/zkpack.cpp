@@ -68,17 +68,6 @@ static int run(const Settings& s)
     return 0;
 }
 
-// The value of -E, -G or -X: decimal digits only, within lo..hi.
-static bool read_parameter(const char* text, int lo, int hi, int& value)
-{
-    int v = 0;
-    const char* p = text;
-    for (; *p >= '0' && *p <= '9' && v <= hi; ++p) v = v * 10 + (*p - '0');
-    if (p == text || *p != '\0' || v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
-
 static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
 {
     struct Parameter {
@@ -93,29 +82,18 @@ static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
     };
     zk::ArgScan args(argc, argv);
     while (args.next()) {
-        const Parameter* parameter = nullptr;
-        const char* text = nullptr;
-        for (const Parameter& p : kParameters) {
-            if (args.value(p.flag, text)) {
-                parameter = &p;
-                break;
-            }
-        }
-        if (parameter) {
-            if (text && !read_parameter(text, parameter->lo, parameter->hi, s.pack.*parameter->field)) {
-                zk::eprint("ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", text, parameter->flag,
-                           parameter->lo, parameter->hi);
-                args.refuse();
-            }
-        } else if (args.flag("-quiet")) {
+        bool parameter = false;
+        for (const Parameter& p : kParameters)
+            if (!parameter) parameter = args.number(p.flag, p.lo, p.hi, s.pack.*p.field);
+        if (parameter) continue;
+        if (args.flag("-quiet"))
             s.quiet = true;
-        } else if (args.flag("-hto")) {
+        else if (args.flag("-hto"))
             s.hex_out = true;
-        } else if (args.flag("-best")) {
+        else if (args.flag("-best"))
             s.pack.effort = zk::PackEffort::Best;
-        } else {
+        else
             args.positional({&s.infile, &s.outfile});
-        }
     }
     return args.result(s.infile && s.outfile);
 }

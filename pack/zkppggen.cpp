@@ -2,6 +2,7 @@
 // the custom type "ppg" whose content is the program's memory image as one
 // packed stream, which a launcher on the calculator unpacks and starts;
 // with -x it writes the program back.
+#include "calc_messages.h"
 #include "calcfile.h"
 #include "frame.h"
 #include "pack.h"
@@ -74,25 +75,7 @@ static int read_variable(const char* name, Input& in)
     }
     const std::span<const std::uint8_t> file(in.file.data(), in.file.size());
     const zk::CalcCheckResult c = zk::check_calc_file(file);
-    switch (c.status) {
-    case zk::CalcCheck::Ok:
-        break;
-    case zk::CalcCheck::NoHeader:
-        return zk::fail("ERROR: cannot read TI fileheader from %s\n", name);
-    case zk::CalcCheck::NotTi:
-        return zk::fail("ERROR: %s doesn't start with '**TI'\n", name);
-    case zk::CalcCheck::LengthMismatch:
-        return zk::fail("ERROR: %s: embedded length (%lu) doesn't match real length (%lld)\n", name,
-                        static_cast<unsigned long>(c.header.size()), static_cast<long long>(c.trailer.file_length));
-    case zk::CalcCheck::UnknownType:
-        return zk::fail("ERROR: %s is neither of STR, ASM nor OTH type\n", name);
-    case zk::CalcCheck::WrongChecksum:
-        return zk::fail("ERROR: %s has a wrong checksum (%u, not %u): repair it with zkchecksum first\n", name,
-                        static_cast<unsigned>(c.trailer.stored_checksum), static_cast<unsigned>(c.computed));
-    case zk::CalcCheck::NoTrailer:  // a whole file in memory has its end
-    case zk::CalcCheck::ReadError:
-        return zk::fail("ERROR: cannot read inputfile %s\n", name);
-    }
+    if (zk::fail_calc_check(c, name) != 0) return 1;
     in.header = c.header;
     const std::optional<zk::CalcKind> kind = zk::calc_kind(file);
     if (!kind) return zk::fail("ERROR: %s is neither a TI89 nor a TI92p file\n", name);

@@ -1,6 +1,7 @@
 // zkbin2png: draws a raw bitmap of zktiler's (one plane or two) or a picture
 // variable as a PNG, each pixel as a block on request, or only the tiles
 // zktiler would cut, framed in red.
+#include "calc_messages.h"
 #include "frame.h"
 #include "picture.h"
 #include "tile_messages.h"
@@ -78,23 +79,15 @@ static int load_picture(const char* infile, zk::Buffer& bytes, zk::picture::Pict
     input_id = zk::file_id(in.get());
     const zk::CalcCheckResult c = zk::check_calc_file(in.get(), zk::picture::kPictureTag);
     switch (c.status) {
-    case zk::CalcCheck::Ok:
-        break;
-    case zk::CalcCheck::NoHeader:
-        return zk::fail("ERROR: cannot read TI fileheader from %s\n", infile);
     case zk::CalcCheck::NotTi:
     case zk::CalcCheck::UnknownType:
         return zk::fail("ERROR: %s is not a picture variable\n", infile);
-    case zk::CalcCheck::NoTrailer:
-        return zk::fail("ERROR: cannot read the end of %s\n", infile);
-    case zk::CalcCheck::LengthMismatch:
-        return zk::fail("ERROR: %s: embedded length (%lu) doesn't match real length (%lld)\n", infile,
-                        static_cast<unsigned long>(c.header.size()), static_cast<long long>(c.trailer.file_length));
-    case zk::CalcCheck::ReadError:
-        return zk::fail("ERROR: cannot read the data of %s\n", infile);
     case zk::CalcCheck::WrongChecksum:
+        // zkchecksum, which refuses pictures, cannot repair it.
         return zk::fail("ERROR: %s has a wrong checksum (%u, not %u)\n", infile,
                         static_cast<unsigned>(c.trailer.stored_checksum), static_cast<unsigned>(c.computed));
+    default:
+        if (zk::fail_calc_check(c, infile) != 0) return 1;
     }
     const std::uint32_t size = c.header.size();
     if (size > zk::kCalcFraming + zk::kCalcMaxDataSize)
@@ -196,34 +189,16 @@ static int run(const Settings& s)
     return 0;
 }
 
-// The value of -scale: decimal digits only, 1 to 16.
-static bool read_scale(const char* text, int& value)
-{
-    int v = 0;
-    const char* p = text;
-    for (; *p >= '0' && *p <= '9' && v <= zk::picture::kMaxScale; ++p) v = v * 10 + (*p - '0');
-    if (p == text || *p != '\0' || v < 1 || v > zk::picture::kMaxScale) return false;
-    value = v;
-    return true;
-}
-
 static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
 {
     zk::ArgScan args(argc, argv);
-    const char* scale = nullptr;
     while (args.next()) {
         if (args.flag("-quiet")) {
             s.quiet = true;
-        } else if (args.value("-scale", scale)) {
-            if (scale && !read_scale(scale, s.scale)) {
-                zk::eprint("ERROR: invalid value %s for option -scale (must be >=1 and <=%d)\n", scale,
-                           zk::picture::kMaxScale);
-                args.refuse();
-            }
         } else if (args.value("-grid", s.tilewidth)) {
             // The second value: the word after the first, whatever it is.
             if (s.tilewidth && args.next()) s.tileheight = args.word();
-        } else {
+        } else if (!args.number("-scale", 1, zk::picture::kMaxScale, s.scale)) {
             args.positional(s.files);
         }
     }

@@ -186,21 +186,9 @@ static int write_picture(const Settings& s)
     return 0;
 }
 
-// The value of -threshold: decimal digits only, 1 to 255.
-static bool read_threshold(const char* text, int& value)
-{
-    int v = 0;
-    const char* p = text;
-    for (; *p >= '0' && *p <= '9' && v <= 255; ++p) v = v * 10 + (*p - '0');
-    if (p == text || *p != '\0' || v < 1 || v > 255) return false;
-    value = v;
-    return true;
-}
-
 static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
 {
     zk::ArgScan args(argc, argv);
-    const char* threshold = nullptr;
     while (args.next()) {
         if (args.flag("-quiet")) {
             s.quiet = true;
@@ -208,12 +196,8 @@ static zk::Scan scan_arguments(int argc, char** argv, Settings& s)
             s.levels.planes = zk::picture::Planes::Gray4;
         } else if (args.flag("-invert")) {
             s.levels.invert = true;
-        } else if (args.value("-threshold", threshold)) {
+        } else if (args.number("-threshold", 1, 255, s.levels.threshold)) {
             s.threshold_given = true;
-            if (threshold && !read_threshold(threshold, s.levels.threshold)) {
-                zk::eprint("ERROR: invalid value %s for option -threshold (must be >=1 and <=255)\n", threshold);
-                args.refuse();
-            }
         } else if (const std::optional<zk::CalcKind> kind = zk::calc_kind_of_flag(args.word())) {
             s.kind = kind;
         } else if (!args.value("-mask", s.maskfile)) {

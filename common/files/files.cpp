@@ -3,6 +3,8 @@
 #include "os.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -112,6 +114,66 @@ NamedFile file_named_after(std::string_view name, std::string_view extension, st
     file.assign(name).append(extension);
     return is_device_name(base_name(file)) ? NamedFile::Device : NamedFile::Ok;
 }
+
+namespace os {
+
+File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
+                   std::string& staged)
+{
+    // ".<name>.<six letters>" beside the target: hidden from listings, and
+    // on the target's file system, so that the rename is one step.
+    const std::string_view name = base_name(target);
+    const std::string dir(target.substr(0, target.size() - name.size()));
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::uint64_t seed = random_seed();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        staged = dir + "." + std::string(name.substr(0, 200)) + ".";
+        for (int i = 0; i < 6; ++i) {
+            seed = seed * 6364136223846793005u + 1442695040888963407u;
+            staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
+        }
+        bool taken = false;
+        if (File f = create_new(staged, mode, keep, taken)) return f;
+        if (!taken) return nullptr;
+    }
+    return nullptr;
+}
+
+// The files a fatal signal removes: copies of their names, so that the
+// handler reads nothing that may be freed under it.
+static constexpr int kGuards = 8;
+static std::atomic<char*> g_guarded[kGuards];
+
+int guard(const std::string& path)
+{
+    static bool caught = false;
+    if (!caught) {
+        catch_fatal_signals();
+        caught = true;
+    }
+    for (int i = 0; i < kGuards; ++i) {
+        if (g_guarded[i].load()) continue;
+        auto* copy = static_cast<char*>(std::malloc(path.size() + 1));
+        if (!copy) return -1;
+        std::memcpy(copy, path.c_str(), path.size() + 1);
+        g_guarded[i].store(copy);
+        return i;
+    }
+    return -1;
+}
+
+void unguard(int guard)
+{
+    if (guard >= 0) std::free(g_guarded[guard].exchange(nullptr));
+}
+
+void remove_guarded()
+{
+    for (std::atomic<char*>& slot : g_guarded)
+        if (const char* path = slot.load()) remove_now(path);
+}
+
+}  // namespace os
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : stream_(std::move(other.stream_)),

@@ -22,17 +22,35 @@ OutputPlan plan_output(const char* name);
 
 // A new file beside target, under a name no other file has, created with
 // the bits keep (or as a new file would be) and opened in mode; staged
-// receives its name. Null when it cannot be created.
+// receives its name. Null when it cannot be created. (files.cpp)
 File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
                    std::string& staged);
+
+// The file path made and opened in mode, where no file of that name is;
+// taken, when one is.
+File create_new(const std::string& path, const char* mode, const std::optional<std::uint32_t>& keep, bool& taken);
+
+// A seed that differs from one run and one moment to the next.
+std::uint64_t random_seed();
 
 // Renames staged over target in one step.
 bool replace_file(const std::string& staged, const std::string& target);
 
 // Puts path on the list of files that SIGINT, SIGTERM, SIGHUP, SIGPIPE and
 // SIGXFSZ remove before they end the process; the number to take it off
-// again, or -1 when the list is full.
+// again, or -1 when the list is full. (files.cpp)
 int guard(const std::string& path);
 void unguard(int guard);
+
+// Removes every file on that list; safe in a signal handler. (files.cpp)
+void remove_guarded();
+
+// Has the fatal signals that still end the process by default call
+// remove_guarded first; one ignored by whoever started the tool stays
+// ignored.
+void catch_fatal_signals();
+
+// Removes the file path, as a signal handler may.
+void remove_now(const char* path);
 
 }  // namespace zk::os

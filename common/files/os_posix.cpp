@@ -8,7 +8,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -145,36 +144,26 @@ OutputPlan plan_output(const char* name)
     return plan;
 }
 
-File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
-                   std::string& staged)
+File create_new(const std::string& path, const char* mode, const std::optional<std::uint32_t>& keep, bool& taken)
 {
-    // ".<name>.<six letters>" beside the target: hidden from listings, and
-    // on the target's file system, so that the rename is one step.
-    const std::string_view name = base_name(target);
-    const std::string dir(target.substr(0, target.size() - name.size()));
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    taken = fd < 0 && errno == EEXIST;
+    if (fd < 0) return nullptr;
+    if (keep) fchmod(fd, static_cast<mode_t>(*keep));
+    File f(fdopen(fd, mode));
+    if (!f) {
+        close(fd);
+        unlink(path.c_str());
+    }
+    return f;
+}
+
+std::uint64_t random_seed()
+{
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    std::uint64_t seed = static_cast<std::uint64_t>(now.tv_nsec) ^ static_cast<std::uint64_t>(now.tv_sec) << 20 ^
-                         static_cast<std::uint64_t>(getpid()) << 40;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        staged = dir + "." + std::string(name.substr(0, 200)) + ".";
-        for (int i = 0; i < 6; ++i) {
-            seed = seed * 6364136223846793005u + 1442695040888963407u;
-            staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
-        }
-        const int fd = ::open(staged.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST) continue;
-        if (fd < 0) return nullptr;
-        if (keep) fchmod(fd, static_cast<mode_t>(*keep));
-        File f(fdopen(fd, mode));
-        if (!f) {
-            close(fd);
-            unlink(staged.c_str());
-        }
-        return f;
-    }
-    return nullptr;
+    return static_cast<std::uint64_t>(now.tv_nsec) ^ static_cast<std::uint64_t>(now.tv_sec) << 20 ^
+           static_cast<std::uint64_t>(getpid()) << 40;
 }
 
 bool replace_file(const std::string& staged, const std::string& target)
@@ -182,28 +171,18 @@ bool replace_file(const std::string& staged, const std::string& target)
     return std::rename(staged.c_str(), target.c_str()) == 0;
 }
 
-// The files a fatal signal removes: copies of their names, so that the
-// handler reads nothing that may be freed under it.
-static constexpr int kGuards = 8;
-static std::atomic<char*> g_guarded[kGuards];
 static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
 
 extern "C" void remove_guarded_and_die(int signal)
 {
-    for (std::atomic<char*>& slot : g_guarded)
-        if (const char* path = slot.load()) unlink(path);
+    remove_guarded();
     // The signal ends the process as it would have without this handler.
     ::signal(signal, SIG_DFL);
     raise(signal);
 }
 
-// Takes over the fatal signals that still end the process by default; one
-// ignored by whoever started the tool (nohup, a shell's trap) stays ignored.
-static void catch_fatal_signals()
+void catch_fatal_signals()
 {
-    static bool caught = false;
-    if (caught) return;
-    caught = true;
     for (int signal : kFatalSignals) {
         struct sigaction old;
         if (sigaction(signal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) continue;
@@ -215,23 +194,9 @@ static void catch_fatal_signals()
     }
 }
 
-int guard(const std::string& path)
+void remove_now(const char* path)
 {
-    catch_fatal_signals();
-    for (int i = 0; i < kGuards; ++i) {
-        if (g_guarded[i].load()) continue;
-        char* copy = strdup(path.c_str());
-        if (!copy) return -1;
-        g_guarded[i].store(copy);
-        return i;
-    }
-    return -1;
-}
-
-void unguard(int guard)
-{
-    if (guard < 0) return;
-    std::free(g_guarded[guard].exchange(nullptr));
+    unlink(path);
 }
 
 }  // namespace os

@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #include <windows.h>
 
-#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -148,43 +147,35 @@ OutputPlan plan_output(const char* name)
     return {!(kind && kind != FileKind::Regular) && !read_only, name, std::nullopt};
 }
 
-File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>&,
-                   std::string& staged)
+File create_new(const std::string& path, const char* mode, const std::optional<std::uint32_t>&, bool& taken)
 {
-    // ".<name>.<six letters>" beside the target, on its volume, so that
-    // the rename is one step. Shared for deletion, so that the signal
-    // handler can remove it while it is still open.
-    const std::string_view name = base_name(target);
-    const std::string dir(target.substr(0, target.size() - name.size()));
-    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // Shared for deletion, so that a signal handler can remove it while it
+    // is still open.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    taken = h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    const bool text = std::string_view(mode).find('b') == std::string_view::npos;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
+    if (fd < 0) {
+        CloseHandle(h);
+        DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    File f(_fdopen(fd, mode));
+    if (!f) {
+        _close(fd);
+        DeleteFileA(path.c_str());
+    }
+    return f;
+}
+
+std::uint64_t random_seed()
+{
     std::uint64_t seed = GetTickCount64() ^ static_cast<std::uint64_t>(GetCurrentProcessId()) << 32;
     LARGE_INTEGER counter;
     if (QueryPerformanceCounter(&counter)) seed ^= static_cast<std::uint64_t>(counter.QuadPart) << 7;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        staged = dir + "." + std::string(name.substr(0, 200)) + ".";
-        for (int i = 0; i < 6; ++i) {
-            seed = seed * 6364136223846793005u + 1442695040888963407u;
-            staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
-        }
-        HANDLE h = CreateFileA(staged.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) continue;
-        if (h == INVALID_HANDLE_VALUE) return nullptr;
-        const bool text = std::string_view(mode).find('b') == std::string_view::npos;
-        const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
-        if (fd < 0) {
-            CloseHandle(h);
-            DeleteFileA(staged.c_str());
-            return nullptr;
-        }
-        File f(_fdopen(fd, mode));
-        if (!f) {
-            _close(fd);
-            DeleteFileA(staged.c_str());
-        }
-        return f;
-    }
-    return nullptr;
+    return seed;
 }
 
 bool replace_file(const std::string& staged, const std::string& target)
@@ -200,46 +191,28 @@ bool replace_file(const std::string& staged, const std::string& target)
     }
 }
 
-static constexpr int kGuards = 8;
-static std::atomic<char*> g_guarded[kGuards];
 static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGBREAK};
 
 extern "C" void remove_guarded_and_die(int signal)
 {
-    for (std::atomic<char*>& slot : g_guarded)
-        if (const char* path = slot.load()) DeleteFileA(path);
+    remove_guarded();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
 
-static void catch_fatal_signals()
+void catch_fatal_signals()
 {
-    static bool caught = false;
-    if (caught) return;
-    caught = true;
     for (int signal : kFatalSignals) {
         void (*old)(int) = std::signal(signal, remove_guarded_and_die);
         if (old != SIG_DFL) std::signal(signal, old);
     }
 }
 
-int guard(const std::string& path)
+void remove_now(const char* path)
 {
-    catch_fatal_signals();
-    for (int i = 0; i < kGuards; ++i) {
-        if (g_guarded[i].load()) continue;
-        char* copy = _strdup(path.c_str());
-        if (!copy) return -1;
-        g_guarded[i].store(copy);
-        return i;
-    }
-    return -1;
-}
-
-void unguard(int guard)
-{
-    if (guard < 0) return;
-    std::free(g_guarded[guard].exchange(nullptr));
+    // The staged file was opened shared for deletion, so this works while
+    // it is still open; it goes when its last handle closes.
+    DeleteFileA(path);
 }
 
 }  // namespace os

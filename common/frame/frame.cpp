@@ -124,6 +124,23 @@ bool ArgScan::value(const char* name, const char*& value)
     return true;
 }
 
+bool ArgScan::number(const char* name, int lo, int hi, int& value)
+{
+    const char* text = nullptr;
+    if (!this->value(name, text)) return false;
+    if (!text) return true;  // no value: a usage error already
+    int v = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9' && v <= hi; ++p) v = v * 10 + (*p - '0');
+    if (p == text || *p != '\0' || v < lo || v > hi) {
+        eprint("ERROR: invalid value %s for option %s (must be >=%d and <=%d)\n", text, name, lo, hi);
+        scan_ = Scan::Refused;
+    } else {
+        value = v;
+    }
+    return true;
+}
+
 bool ArgScan::unknown_flag()
 {
     const char* w = word();

@@ -164,6 +164,10 @@ public:
     bool flag(const char* name) const;
     // The word is the flag name, and the word after it is taken as its value.
     bool value(const char* name, const char*& value);
+    // The same for a number: a value of decimal digits only, from lo to hi;
+    // any other is refused with "ERROR: invalid value %s for option %s
+    // (must be >=%d and <=%d)\n".
+    bool number(const char* name, int lo, int hi, int& value);
     // The word fills the first empty slot; an unknown flag is refused.
     void positional(std::initializer_list<const char**> slots);
     // The word is one more of a list of arguments; an unknown flag is refused.

@@ -9,22 +9,6 @@ using namespace zktest;
 namespace {
 
 const std::string kBanner = banner("ZKExtract", "1.8");
-const std::string kUsage =
-    "Usage: zkextract [flags] <infile> <outfile> <starttoken> [<endtoken>]\n"
-    "\n"
-    "       -quiet .... don't output standard messages (unsets -v)\n"
-    "       -v     .... output additional messages (unsets -quiet)\n"
-    "       -sh    .... treat start token as hexcode\n"
-    "       -eh    .... treat end token as hexcode\n"
-    "\n"
-    "       Extract part of infile which starts right after the start token.\n"
-    "       If an endtoken is given it ends just before the end token.\n"
-    "       NOTE1: If you use -sh or -eh the given tokens have to be plain\n"
-    "              hexcodes WITHOUT any prefix like \"0x\" or \"0h\"\n"
-    "       NOTE2: if you want the extracted data to be correct, you have to\n"
-    "              use -fno-unit-at-a-time, as long as this switch is\n"
-    "              supported by GCC\n"
-    "\n";
 
 const std::string kVerboseExample =
     "opening input file in ...\n"
@@ -69,7 +53,7 @@ TEST(ZkExtractArgs, UsageOnWrongCommandLines)
 {
     TempDir dir;
     dir.write("in", "xx");
-    expect_usage("zkextract", dir, kBanner + kUsage, {
+    expect_usage("zkextract", dir, kBanner + usage_text("zkextract"), {
              {}, {"in", "out"}, {"-v", "in", "out"}, {"-quiet", "-sh", "-eh", "in"}, {"in", "out", "a", "b", "c"}});
     EXPECT_EQ(dir.list(), std::vector<std::string>{"in"});
 }

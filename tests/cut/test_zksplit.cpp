@@ -14,22 +14,6 @@ using namespace zktest;
 namespace {
 
 const std::string kBanner = banner("ZKSplit", "1.7");
-const std::string kUsage =
-    "Usage: zksplit [flags] <-t | -b> <offsetfile> <infile>\n"
-    "       -t          ...  treat offsets as linenumbers (starting at 1)\n"
-    "       -b          ...  treat offsets as byteoffsets (starting at 0)\n"
-    "       -s <string> ...  use inline split tag instead of offset file\n"
-    "       -v          ...  output additionally messages\n"
-    "\n"
-    "offsets are read from file offsetfile, which must contain offsets only\n"
-    "in ascending numbers (maximum: 999 offsets). each offset is treated as\n"
-    "the start of a new file. the first offset is the start of the second (!!!)\n"
-    "file and so on.\n"
-    "The outputfile names are generated from the inputfilename using\n"
-    "the following pattern:\n"
-    "<inputname>p<nr>.<inputextension>\n"
-    "nr ranges from 000 to 999\n"
-    "\n";
 
 RunResult zksplit(const std::vector<std::string>& args, const TempDir& dir, const RunOptions& opts = {})
 {
@@ -72,7 +56,7 @@ TEST(ZkSplitArgs, UsageWhenAPartIsMissing)
     TempDir dir;
     dir.write("off", "2\n");
     dir.write("in.txt", "a\nb\n");
-    expect_usage("zksplit", dir, kBanner + kUsage,
+    expect_usage("zksplit", dir, kBanner + usage_text("zksplit"),
                  {{},
                   {"-t"},
                   {"off", "in.txt"},              // no split mode

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <string_view>
 #include <sstream>
 #include <stdexcept>
@@ -234,6 +235,17 @@ void expect_usage(const std::string& tool, const TempDir& dir, const std::string
         EXPECT_EQ(normalized(r.out), expected_out);
         EXPECT_EQ(r.err, "");
     }
+}
+
+const std::string& usage_text(const std::string& tool)
+{
+    static std::map<std::string, std::string> texts;
+    auto [at, added] = texts.try_emplace(tool);
+    if (added) {
+        TempDir dir;
+        at->second = run_tool(tool, {"--help"}, dir).out;
+    }
+    return at->second;
 }
 
 std::string banner(const std::string& display_name, const std::string& version)

@@ -113,6 +113,10 @@ RunResult wait_tool(std::unique_ptr<Running> run);
 void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,
                   const std::vector<std::vector<std::string>>& arg_lists);
 
+// The usage text a tool prints with --help (run once, then remembered): the
+// one place a test takes a usage text from, rather than restating it.
+const std::string& usage_text(const std::string& tool);
+
 // The banner as printed, with the build time stamp written as "<DATE>".
 std::string banner(const std::string& display_name, const std::string& version);
 

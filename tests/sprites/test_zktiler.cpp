@@ -40,7 +40,7 @@ TEST(ZkTilerArgs, ArgumentCount)
         TempDir dir;
         RunResult r = run_tool("zktiler", {}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, "");
     }
 
@@ -51,13 +51,13 @@ TEST(ZkTilerArgs, ArgumentCount)
             std::vector<std::string> args(n, "x");
             RunResult r = run_tool("zktiler", args, dir);
             EXPECT_EQ(r.status, 1) << n;
-            EXPECT_EQ(normalized(r.out), kBanner + kUsage) << n;
+            EXPECT_EQ(normalized(r.out), kBanner + usage()) << n;
             EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n") << n;
         }
         // An 8th argument "-" suppresses the banner even when the count is wrong.
         RunResult r = run_tool("zktiler", {"-h", "a", "8", "8", "8", "8", "1", "-", "n", "extra"}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out, kUsage);
+        EXPECT_EQ(r.out, usage());
         EXPECT_EQ(r.err, "ERROR: invalid number of parameters\n");
         EXPECT_TRUE(dir.list().empty());
     }
@@ -69,7 +69,7 @@ TEST(ZkTilerArgs, FlagIsComparedExactly)
     for (const char* flag : {"-H", "-hv", "h", "-t", "-", "-vtt", "-V"}) {
         RunResult r = run_tool("zktiler", {flag, "in", "8", "8", "8", "8", "1", "out"}, dir);
         EXPECT_EQ(r.status, 1) << flag;
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage) << flag;
+        EXPECT_EQ(normalized(r.out), kBanner + usage()) << flag;
         EXPECT_EQ(r.err, "ERROR: neither -h nor -v and neither -ht nor -vt specified\n") << flag;
     }
 }
@@ -102,7 +102,7 @@ TEST(ZkTilerArgs, ANumberCheckFailsWithItsLineAndTheUsage)
         args.push_back("out");
         RunResult r = run_tool("zktiler", args, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, message);
     }
     EXPECT_EQ(dir.list(), std::vector<std::string>{"in"});
@@ -113,12 +113,12 @@ TEST(ZkTilerArgs, ErrorsOfAStandardOutputRunStillPrintTheUsage)
     TempDir dir;
     RunResult r = run_tool("zktiler", {"-x", "in", "8", "8", "8", "8", "1", "-"}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.out, usage());
     EXPECT_EQ(r.err, "ERROR: neither -h nor -v and neither -ht nor -vt specified\n");
 
     r = run_tool("zktiler", {"-h", "missing", "8", "8", "8", "8", "1", "-"}, dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, kUsage);
+    EXPECT_EQ(r.out, usage());
     EXPECT_EQ(r.err, "ERROR: cannot open inputfile missing\n");
 }
 
@@ -130,7 +130,7 @@ TEST(ZkTilerLoad, FailuresLeaveNoOutput)
         dir.write("odd", Bytes(6, 0));
         RunResult r = run_tool("zktiler", {"-h", "odd", "16", "2", "8", "2", "1", "o.c"}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, "ERROR: filesize (6) doesn't correspond with height/width\n");
         EXPECT_FALSE(dir.exists("o.c"));
     }
@@ -140,7 +140,7 @@ TEST(ZkTilerLoad, FailuresLeaveNoOutput)
         TempDir dir;
         RunResult r = run_tool("zktiler", {"-h", "missing", "16", "2", "8", "2", "1", "out"}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, "ERROR: cannot open inputfile missing\n");
 
         // A directory never yields a bitmap, whatever size it reports.
@@ -148,7 +148,7 @@ TEST(ZkTilerLoad, FailuresLeaveNoOutput)
         r = run_tool("zktiler", {"-h", "sub", "16", "2", "8", "2", "1", "out"}, dir);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err.rfind("ERROR: ", 0), 0u) << r.err;
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(dir.list(), std::vector<std::string>{"sub"});
     }
 }
@@ -212,11 +212,11 @@ TEST(ZkTilerOutput, UnwritableOutputs)
         RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "full"}, dir);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "ERROR: cannot write outputfile full\n");
-        EXPECT_NE(r.out.find("arrayname  = data\n" + kUsage), std::string::npos);
+        EXPECT_NE(r.out.find("arrayname  = data\n" + usage()), std::string::npos);
 
         r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", "no/such/dir"}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, "ERROR: cannot open outputfile no/such/dir\n");
     }
 
@@ -246,7 +246,7 @@ TEST(ZkTilerOutput, OutputThatIsTheInputIsRefused)
     for (const std::string name : {"./in.bin", "link.c"}) {
         RunResult r = run_tool("zktiler", {"-h", "in.bin", "16", "2", "6", "2", "2", name}, dir);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(normalized(r.out), kBanner + kUsage);
+        EXPECT_EQ(normalized(r.out), kBanner + usage());
         EXPECT_EQ(r.err, "ERROR: outputfile " + name + " is the inputfile\n");
         EXPECT_EQ(dir.read("in.bin"), kExample);
     }

@@ -18,31 +18,7 @@ using zktest::Bytes;
 
 inline const std::string kBanner = zktest::banner("ZKTiler", "1.7");
 
-inline const std::string kUsage =
-    "Usage: zktiler [-h|-v|-ht|-vt] <infile> <width> <height> <t_width> <t_height> <entries> <outfile> (array_name)\n"
-    "       -h         ... tile from left to right and up to down\n"
-    "       -v         ... tile from up   to down  and left to right\n"
-    "       -ht        ... like -h, but generates complete test program\n"
-    "       -vt        ... like -v, but generates complete test program\n"
-    "       infile     ... binary image file generated with Rastello\n"
-    "       width      ... width  of infile in pixel\n"
-    "       height     ... height of infile in pixel\n"
-    "       t_width    ... width  of one tile in pixel (<=32)\n"
-    "       t_height   ... height of one tile in pixel\n"
-    "       entries    ... number of data fields per line (0<entries<=20)\n"
-    "       outfile    ... output filename (use - as name for output to stdout)\n"
-    "       array_name ... optional name of array to generate\n"
-    "\n"
-    "       splits binary image file generated with Rastello in single\n"
-    "       sprites (tiles) and generates C source code\n"
-    "       including the necessary macros to access them.\n"
-    "\n"
-    "NOTE:  only 8, 16 and 32 pixel wide tiles are generated.\n"
-    "       If the tilewidth is not exactly one of these widths,\n"
-    "       the sprites are filled up to the right with empty pixels\n"
-    "NOTE2: the width of the input file have to be a multiple of 8\n"
-    "       otherwise Rastello and zktiler will not treat it correctly\n"
-    "\n";
+inline const std::string& usage() { return zktest::usage_text("zktiler"); }
 
 // The worked example: bitmap bytes AB CD 12 34, 16 x 2 pixels, tiles of
 // 6 x 2, two values to a line, array "spr", tiled horizontally.
