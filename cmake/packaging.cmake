@@ -1,5 +1,6 @@
 # What the suite installs beside its tools, and the packages CPack makes of
 # it: a .deb and a .tar.gz on Linux, a .zip of the .exe files on Windows.
+# Two packages of one commit are the same bytes (cmake/reproducible.cmake).
 
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
@@ -32,9 +33,15 @@ bitmaps and back, sprite tiling into C source, and inspection, repair,
 conversion and creation of the calculator's variable files.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
+# The sources' time for every package, and the .deb's Debian parts.
+set(CPACK_ZK_SOURCE_DATE_EPOCH ${ZK_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack_project.cmake)
 
 if(WIN32)
-  set(CPACK_GENERATOR ZIP)
+  # The .zip, written by cmake/zip.cmake.
+  set(CPACK_GENERATOR External)
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${PROJECT_SOURCE_DIR}/cmake/zip.cmake)
   set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   set(CPACK_GENERATOR DEB TGZ)

@@ -12,6 +12,14 @@
 #include <cstdlib>
 #include <string>
 
+// cmd.exe hands a program its wildcards as typed. Set so, the MinGW-w64
+// runtime expands them before main, as a POSIX shell does, so that
+// "zkarchive -s89 levels *.lvl" works there too; a pattern that matches
+// nothing stays as it is.
+extern "C" {
+int _dowildcard = -1;
+}
+
 namespace zk {
 
 void hold_std_streams()

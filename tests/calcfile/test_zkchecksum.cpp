@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <chrono>
+#include <filesystem>
 #include <random>
 
 using namespace zktest;
@@ -13,9 +15,11 @@ namespace {
 
 const std::string kBanner = banner("ZKChecksum", "1.7");
 const std::string kUsage =
-    "Usage: zkchecksum <infile>\n"
+    "Usage: zkchecksum [-c] <infile>\n"
     "\n"
     "       corrects the checksum of 89z/89s/89y/9xz/9xs/9xy calculator files.\n"
+    "       -c ... only checks the file, never writes it: exit status 1 unless\n"
+    "              it is a valid calculator file with the right checksum\n"
     "\n"
     "       NOTE: if the embedded filelength doesn't match the real filelength\n"
     "             (for example: caused by an invalid FTP transfer) the file\n"
@@ -29,7 +33,41 @@ const std::string kAbcLength = "length=96 type=2d checksum=345 (0x5901)\n";
 TEST(ZkChecksumArgs, UsageUnlessExactlyOneArgument)
 {
     TempDir dir;
-    expect_usage("zkchecksum", dir, kBanner + kUsage, {{}, {"a", "b"}});
+    expect_usage("zkchecksum", dir, kBanner + kUsage, {{}, {"a", "b"}, {"a", "-c"}, {"-c", "a", "b"}});
+    // Alone, "-c" is the name of the file to repair.
+    EXPECT_EQ(run_tool("zkchecksum", {"-c"}, dir).err, "ERROR: cannot open inputfile -c\n");
+}
+
+// -c only reads: the verdict is the status, and the file keeps its bytes and its time.
+TEST(ZkChecksumCheckOnly, VerdictInTheStatusFileUntouched)
+{
+    TempDir dir;
+    Bytes wrong = kAbc;
+    wrong[91] = 0x64;  // 'c' becomes 'd'
+    const struct {
+        const char* name;
+        Bytes bytes;
+        int status;
+        std::string err;
+    } cases[] = {
+        {"x.89s", kAbc, 0, "x.89s: checksum ok\n"},
+        {"wrong.89s", wrong, 1, "ERROR: wrong checksum in wrong.89s: stored 345 (0x5901), computed 346 (0x5a01)\n"},
+        {"notes.txt", bytes_of(std::string(100, 'x')), 1, "ERROR: notes.txt doesn't start with '**TI'\n"},
+    };
+    const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1000);
+    for (const auto& c : cases) {
+        dir.write(c.name, c.bytes);
+        std::filesystem::last_write_time(dir.file(c.name), long_ago);
+        RunResult r = run_tool("zkchecksum", {"-c", c.name}, dir);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        EXPECT_EQ(normalized(r.out), kBanner) << c.name;
+        EXPECT_EQ(r.err, c.err) << c.name;
+        EXPECT_EQ(dir.read(c.name), c.bytes) << c.name;
+        EXPECT_EQ(std::filesystem::last_write_time(dir.file(c.name)), long_ago) << c.name;
+    }
+    RunResult r = run_tool("zkchecksum", {"-c", "."}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ERROR: inputfile . is not a regular file\n");
 }
 
 TEST(ZkChecksumCheck, CorrectFileIsLeftAlone)

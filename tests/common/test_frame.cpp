@@ -252,3 +252,19 @@ TEST(FrameTools, DeviceNamesAreNoVariableFilesOnWindows)
     }
     EXPECT_EQ(run_tool("zkpack", {"-quiet", "in.bin", "nul"}, dir).status, 0);
 }
+
+// cmd.exe leaves wildcards to the program: the Windows tools expand them
+// before they start, in the order of the names, as a POSIX shell would.
+TEST(FrameTools, WindowsToolsExpandWildcards)
+{
+    if (!windows_tools()) GTEST_SKIP() << "a POSIX shell expands wildcards before a tool starts";
+    TempDir dir;
+    dir.write("level2.lvl", std::string("second"));
+    dir.write("level1.lvl", std::string("first"));
+    dir.write("notes.txt", std::string("not a level"));
+    ASSERT_EQ(run_tool("zkarchive", {"-s89", "levels", "*.lvl"}, dir).status, 0);
+    const Bytes expanded = dir.read("levels.89y");
+    ASSERT_EQ(run_tool("zkarchive", {"-s89", "levels", "level1.lvl", "level2.lvl"}, dir).status, 0);
+    EXPECT_EQ(expanded, dir.read("levels.89y"));
+    EXPECT_EQ(run_tool("zkinfo", {"none*.lvl"}, dir).err, "ERROR: cannot open inputfile none*.lvl\n");
+}

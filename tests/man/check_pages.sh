@@ -7,6 +7,9 @@
 #   check_pages.sh flags PAGE TOOL
 #       every flag in the usage text that TOOL prints when run without
 #       arguments appears in PAGE.
+#   check_pages.sh index PAGE NAME.SECTION...
+#       the SEE ALSO section of PAGE refers to exactly the pages named, in
+#       their order: zkhelp's page to every tool the build defines.
 set -u
 
 fail() {
@@ -83,10 +86,22 @@ flags() {
     echo "$page names every flag of its usage text:" $usage_flags
 }
 
+index() {
+    page=$1
+    shift
+    [ -f "$page" ] || fail "no manual page $page"
+    listed=$(awk '/^\.Sh / { in_see_also = ($0 == ".Sh SEE ALSO") } in_see_also && $1 == ".Xr" { print $2 "." $3 }' "$page")
+    wanted=$(printf '%s\n' "$@")
+    [ "$listed" = "$wanted" ] ||
+        fail "$(printf '%s lists under SEE ALSO:\n%s\nbut the build defines:\n%s' "$page" "$listed" "$wanted")"
+    echo "$page lists the $# pages under SEE ALSO"
+}
+
 mode=${1-}
 [ $# -gt 0 ] && shift
 case $mode in
 lint) lint "$@" ;;
 flags) [ $# -eq 2 ] || fail "usage: $0 flags PAGE TOOL"; flags "$@" ;;
-*) fail "usage: $0 lint PAGE... | flags PAGE TOOL" ;;
+index) [ $# -ge 1 ] || fail "usage: $0 index PAGE NAME.SECTION..."; index "$@" ;;
+*) fail "usage: $0 lint PAGE... | flags PAGE TOOL | index PAGE NAME.SECTION..." ;;
 esac

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Makes the .deb of a build tree, unpacks it into a temporary root the way
 # dpkg installs it, and checks what a user gets: a tool that runs, manual
-# pages, the licence, and filled control fields.
+# pages, the licence, and filled control fields; and what Debian wants:
+# the pages and changelog.Debian compressed with gzip -9n. (That two builds
+# of one commit make the same .deb is shown by reproduce.sh, in CI.)
 #
 #   check_deb.sh CPACK BUILD_DIR
 #
@@ -49,6 +51,12 @@ for page in "$usr"/share/man/man1/*.1*; do
     name=${page##*/}
     tool=${name%%.1*}
     [ -x "$usr/bin/$tool" ] || fail "the package holds the page $name but no $tool"
+done
+
+# gzip -9n: deflate, no flags (so no name), no time, the slowest compression.
+for file in "$usr"/share/man/man*/* "$usr/share/doc/zktools/changelog.Debian.gz"; do
+    [ "$(od -An -tx1 -N9 "$file" 2>/dev/null | tr -d ' ')" = 1f8b08000000000002 ] ||
+        fail "the package holds $file, not compressed with gzip -9n"
 done
 
 fields="Maintainer Description"
