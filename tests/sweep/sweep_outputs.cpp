@@ -145,7 +145,7 @@ TEST(SweepWholeOutputs, TwoRunsIntoOneNameLeaveOneWholeFile)
 // The packers' working memory is checked: out of address space they say
 // so and leave no output. A sanitized tool cannot even start under such a
 // limit (its shadow memory alone is larger), so this runs against the
-// release tools (ctest --preset release-tools).
+// release tools (ctest --preset release-tools, after the package workflow).
 TEST(SweepMemory, PackersSayWhatTheyCannotHave)
 {
     ZK_SKIP_ON_WINDOWS("address space limits");
