@@ -21,12 +21,12 @@ void require(bool holds)
 
 // A PNG described by the input: type, depth, size, interlacing, palette and
 // transparent colour, then the samples, taken from the input in turn.
-zktest::PngSpec spec_of(const std::uint8_t* data, std::size_t size)
+zktest::PngRecipe recipe_of(const std::uint8_t* data, std::size_t size)
 {
     static const int kTypes[] = {0, 2, 3, 4, 6};
     static const std::vector<int> kDepths[] = {{1, 2, 4, 8, 16}, {8, 16}, {1, 2, 4, 8}, {8, 16}, {8, 16}};
     const int t = data[1] % 5;
-    zktest::PngSpec s;
+    zktest::PngRecipe s;
     s.colour_type = kTypes[t];
     s.depth = kDepths[t][data[2] % kDepths[t].size()];
     s.width = data[3] % 24 + 1;
@@ -62,13 +62,13 @@ zktest::PngSpec spec_of(const std::uint8_t* data, std::size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     if (size < 8) return 0;
-    zktest::PngSpec spec;
+    zktest::PngRecipe recipe;
     const bool built = !(data[0] & 1);
     const bool damaged = built && data[7] != 0;
     std::vector<std::uint8_t> file;
     if (built) {
-        spec = spec_of(data, size);
-        file = zktest::png_file(spec);
+        recipe = recipe_of(data, size);
+        file = zktest::png_file(recipe);
         if (damaged) file[(data[7] * 7919u + data[size - 1]) % file.size()] ^= data[7];
     } else {
         file.assign(data + 1, data + size);
@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         lightness.row(y, light.data(), alpha.data());
         if (!built || damaged) continue;
         for (std::uint32_t x = 0; x < image.width; ++x) {
-            const zktest::PngPixel want = zktest::reference_pixel(spec, x, y);
+            const zktest::PngPixel want = zktest::reference_pixel(recipe, x, y);
             require(light[x] == want.light && alpha[x] == want.alpha);
         }
     }

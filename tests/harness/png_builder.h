@@ -16,7 +16,7 @@ namespace zktest {
 
 using PngBytes = std::vector<std::uint8_t>;
 
-struct PngSpec {
+struct PngRecipe {
     std::uint32_t width = 1;
     std::uint32_t height = 1;
     int depth = 8;
@@ -80,7 +80,7 @@ inline PngBytes zlib_stored(const PngBytes& raw)
     return z;
 }
 
-inline PngBytes png_header(const PngSpec& s)
+inline PngBytes png_header(const PngRecipe& s)
 {
     PngBytes h;
     png_put32(h, s.width);
@@ -92,7 +92,7 @@ inline PngBytes png_header(const PngSpec& s)
 
 // The image data before compression: every row of every pass with its
 // filter type, which cycles through 0 to 4 from row to row.
-inline PngBytes png_rows(const PngSpec& s)
+inline PngBytes png_rows(const PngRecipe& s)
 {
     struct Pass {
         std::uint32_t x0, y0, dx, dy;
@@ -140,7 +140,7 @@ inline PngBytes png_rows(const PngSpec& s)
 inline const PngBytes kPngSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 // The whole file: signature, IHDR, PLTE and tRNS when given, one IDAT, IEND.
-inline PngBytes png_file(const PngSpec& s)
+inline PngBytes png_file(const PngRecipe& s)
 {
     PngBytes f = kPngSignature;
     auto add = [&f](const PngBytes& chunk) { f.insert(f.end(), chunk.begin(), chunk.end()); };
@@ -155,7 +155,7 @@ inline PngBytes png_file(const PngSpec& s)
 // An 8-bit grey image of one row holding these lightnesses.
 inline PngBytes grey_row_png(const std::vector<unsigned>& light)
 {
-    PngSpec s;
+    PngRecipe s;
     s.width = static_cast<std::uint32_t>(light.size());
     s.samples = light;
     return png_file(s);
@@ -167,7 +167,7 @@ struct PngPixel {
 };
 
 // The lightness (laid over white) and alpha of pixel (x, y) by the rules.
-inline PngPixel reference_pixel(const PngSpec& s, std::uint32_t x, std::uint32_t y)
+inline PngPixel reference_pixel(const PngRecipe& s, std::uint32_t x, std::uint32_t y)
 {
     const int channels = png_channels(s.colour_type);
     const unsigned* v = &s.samples[(static_cast<std::size_t>(y) * s.width + x) * channels];

@@ -25,7 +25,7 @@ png::Result read_png(const PngBytes& file, png::Image& image)
 }
 
 // Random samples for every pixel of s, as its depth holds them.
-void fill(PngSpec& s, unsigned seed, unsigned entries = 0)
+void fill(PngRecipe& s, unsigned seed, unsigned entries = 0)
 {
     std::mt19937 rng(seed);
     s.samples.resize(std::size_t{s.width} * s.height * png_channels(s.colour_type));
@@ -65,7 +65,7 @@ TEST(PngRead, EveryColourTypeDepthAndInterlacing)
                     SCOPED_TRACE(testing::Message() << "type " << k.colour_type << " depth " << depth << " interlaced "
                                                     << interlaced << " tRNS " << transparency);
                     // 13 x 11: every pass of Adam7 holds pixels, and no row fills its last byte.
-                    PngSpec s{.width = 13, .height = 11, .depth = depth, .colour_type = k.colour_type,
+                    PngRecipe s{.width = 13, .height = 11, .depth = depth, .colour_type = k.colour_type,
                               .interlaced = interlaced};
                     const unsigned entries = k.colour_type == 3 ? std::min(5u, 1u << depth) : 0;
                     fill(s, seed++, entries);
@@ -103,15 +103,15 @@ TEST(PngRead, EveryColourTypeDepthAndInterlacing)
 TEST(PngRead, TransparentColourIsComparedOnWholeSamples)
 {
     // 16 bits: 0x12FF has the high byte of the transparent 0x1234, and stays.
-    PngSpec s{.width = 2, .depth = 16, .samples = {0x1234, 0x12FF}, .transparency = {0x12, 0x34}};
+    PngRecipe s{.width = 2, .depth = 16, .samples = {0x1234, 0x12FF}, .transparency = {0x12, 0x34}};
     png::Image image;
     ASSERT_EQ(read_png(png_file(s), image).status, png::Status::Ok);
     ASSERT_EQ(image.layout, png::Layout::GreyAlpha);
     EXPECT_EQ(image.row(0)[1], 0);
     EXPECT_EQ(image.row(0)[3], 255);
     // Beyond the depth (8 bits: 0x0100; 2 bits: 5), it equals no sample.
-    for (const PngSpec& beyond : {PngSpec{.width = 2, .samples = {0, 1}, .transparency = {1, 0}},
-                                  PngSpec{.width = 2, .depth = 2, .samples = {1, 3}, .transparency = {0, 5}}}) {
+    for (const PngRecipe& beyond : {PngRecipe{.width = 2, .samples = {0, 1}, .transparency = {1, 0}},
+                                  PngRecipe{.width = 2, .depth = 2, .samples = {1, 3}, .transparency = {0, 5}}}) {
         png::Image opaque;
         ASSERT_EQ(read_png(png_file(beyond), opaque).status, png::Status::Ok);
         EXPECT_EQ(opaque.layout, png::Layout::Grey);
@@ -120,7 +120,7 @@ TEST(PngRead, TransparentColourIsComparedOnWholeSamples)
 
 TEST(PngRead, Refusals)
 {
-    PngSpec s{.width = 3, .height = 2, .colour_type = 3, .samples = {0, 1, 0, 1, 1, 0}, .palette = {0, 0, 0, 9, 9, 9}};
+    PngRecipe s{.width = 3, .height = 2, .colour_type = 3, .samples = {0, 1, 0, 1, 1, 0}, .palette = {0, 0, 0, 9, 9, 9}};
     const PngBytes good = png_file(s);
     const PngBytes head(good.begin(), good.begin() + 33);  // signature and IHDR
     const PngBytes plte = png_chunk("PLTE", s.palette), iend = png_chunk("IEND", {});
@@ -233,7 +233,7 @@ TEST(PictureLevels, OddWidthsArePaddedAndMasksFollowAlpha)
     EXPECT_EQ(mask, (Bytes{0xFF, 0xF8}));
 
     // Alpha 127 and 128 either side of the mask's boundary; inverting leaves the mask.
-    PngSpec s{.width = 3, .colour_type = 4, .samples = {0, 127, 0, 128, 255, 0}};
+    PngRecipe s{.width = 3, .colour_type = 4, .samples = {0, 127, 0, 128, 255, 0}};
     png::Image image;
     ASSERT_EQ(read_png(png_file(s), image).status, png::Status::Ok);
     picture::Bitmap bitmap, mask_bitmap;

@@ -121,7 +121,7 @@ TEST(ZkPng2BinRefusals, EachMessage)
     PngBytes too_wide = kPngSignature;
     const PngBytes header = png_chunk("IHDR", {0, 1, 0, 0, 0, 0, 0, 1, 8, 0, 0, 0, 0});
     too_wide.insert(too_wide.end(), header.begin(), header.end());
-    PngSpec palette{.width = 2, .colour_type = 3, .samples = {0, 1}, .palette = {1, 2, 3}};
+    PngRecipe palette{.width = 2, .colour_type = 3, .samples = {0, 1}, .palette = {1, 2, 3}};
     const struct {
         PngBytes file;
         std::string err;
@@ -204,7 +204,7 @@ TEST(ZkBin2PngDraw, RawBitmapsComeBackThroughZkPng2Bin)
 TEST(ZkBin2PngDraw, PictureVariablesComeBackThroughZkPng2Bin)
 {
     TempDir dir;
-    PngSpec s{.width = 13, .height = 7, .depth = 1};
+    PngRecipe s{.width = 13, .height = 7, .depth = 1};
     s.samples.resize(13 * 7);
     std::mt19937 rng(3);
     for (unsigned& v : s.samples) v = rng() & 1;
