@@ -144,6 +144,17 @@ static char** tool_environment()
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts)
 {
+    std::vector<std::string> argv{tool_path(tool)};
+    if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv.insert(argv.begin(), runner);
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunResult r = run_program(argv, dir, opts);
+    r.out = text_lines(r.out);
+    r.err = text_lines(r.err);
+    return r;
+}
+
+RunResult run_program(const std::vector<std::string>& args, const TempDir& dir, const RunOptions& opts)
+{
     // Captures live beside the test directory so that listings of it show
     // only what the tool wrote.
     TempDir capture;
@@ -152,10 +163,7 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     const fs::path err_path = capture.path() / "stderr";
     capture.write("stdin", opts.stdin_data);
 
-    const std::string exe = tool_path(tool);
-    std::vector<std::string> argv_store{exe};
-    if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv_store.insert(argv_store.begin(), runner);
-    argv_store.insert(argv_store.end(), args.begin(), args.end());
+    std::vector<std::string> argv_store = args;
     std::vector<char*> argv;
     for (auto& a : argv_store) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -179,7 +187,7 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     pid_t pid;
     int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), tool_environment());
     posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) throw std::runtime_error("cannot start " + exe);
+    if (rc != 0) throw std::runtime_error("cannot start " + args.at(0));
     int wstatus = 0;
     struct rusage usage {};
     wait4(pid, &wstatus, 0, &usage);
@@ -187,8 +195,8 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.peak_memory_kib = usage.ru_maxrss;
-    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = text_lines(slurp(out_path));
-    if (!opts.merge_stderr) r.err = text_lines(slurp(err_path));
+    if (opts.stdout_to.empty() && !opts.stdout_closed) r.out = slurp(out_path);
+    if (!opts.merge_stderr) r.err = slurp(err_path);
     return r;
 }
 

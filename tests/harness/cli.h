@@ -90,6 +90,10 @@ inline std::string on_windows(const std::string& posix, const std::string& windo
 RunResult run_tool(const std::string& tool, const std::vector<std::string>& args,
                    const TempDir& dir, const RunOptions& opts = {});
 
+// Runs the program argv[0] (a path) in dir, taking its output as it comes
+// whatever the platform of the tools.
+RunResult run_program(const std::vector<std::string>& argv, const TempDir& dir, const RunOptions& opts = {});
+
 // Runs tool once for each argument list and expects the usage case of
 // every one: status 1, expected_out on standard output, nothing on standard error.
 void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,
