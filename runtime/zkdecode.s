@@ -265,9 +265,8 @@ zk_unpack:
 	cmpa.l	%a3,%a6
 	jhi	.Lcorrupt		| past its end
 	jra	2f
-1:	move.b	(%a2,%d2.l),%d0
-	add.b	%d1,%d0
-	move.b	%d0,(%a2)+
+1:	move.b	(%a2,%d2.l),(%a2)
+	add.b	%d1,(%a2)+
 2:	cmpa.l	%a6,%a2
 	jcs	1b
 	jra	.Ltoken
