@@ -12,7 +12,7 @@
 set -eu
 [ $# -ge 3 ] || { echo "usage: $0 OBJDUMP OBJECT SYMBOL [LIMIT]" >&2; exit 2; }
 objdump=$1 object=$2 symbol=$3 limit=${4:-}
-[ -x "$objdump" ] && [ -f "$object" ] || { echo "SKIP: no $objdump or $object (Debian gcc-m68k-linux-gnu)"; exit 77; }
+command -v "$objdump" >/dev/null 2>&1 && [ -f "$object" ] || { echo "SKIP: no $objdump or $object (Debian gcc-m68k-linux-gnu)"; exit 77; }
 
 text=$("$objdump" -h "$object" | awk '$2 == ".text" { print $3 }')
 report=$("$objdump" -d "$object" | awk -v want="$symbol" -v text="$text" '
