@@ -166,10 +166,38 @@ std::vector<Job> stream_jobs()
     early.literal('x');
     early.end_marker();
     add("early end marker", early.finish(40));
+    for (unsigned t = 1; t <= 31; ++t) {  // among them the stream's last byte, and the byte after it
+        PackWriter w({.escape_bits = 0, .run_table = {0x5A}});
+        w.run(0, 2, t);
+        w.end_marker();
+        add("run table index " + std::to_string(t), w.finish(2));
+    }
 
-    // Damaged: every cut of a stream, with its csize following the cut;
-    // every bit flipped; random bytes after a sound header.
+    // Damaged: header fields at and past the ends of their ranges, in a
+    // stream of every kind of token and in one of literals alone, which
+    // decodes whatever X says; every cut of a stream, with its csize
+    // following the cut; every bit flipped; random bytes after a sound
+    // header.
     const Bytes sample = sample_stream();
+    PackWriter literals({});
+    for (std::uint8_t b : bytes_of("literals")) literals.literal(b);
+    literals.end_marker();
+    const std::size_t R = zk::kPackRunTableSizeOffset;
+    const std::vector<std::vector<std::pair<std::size_t, int>>> edits = {
+        {{9, 8}}, {{9, 9}}, {{9, 0xFF}}, {{12, 4}}, {{12, 5}}, {{12, 0xFF}},
+        {{10, 6}}, {{10, 7}}, {{10, 7}, {11, 64}}, {{11, 64}}, {{10, 5}, {11, 16}}, {{10, 9}, {11, 0}}, {{10, 0xFF}},
+        {{R, int(sample.size() - 16)}}, {{R, int(sample.size() - 15)}}, {{R, 0xFF}},
+    };
+    for (const Bytes& stream : {sample, literals.finish(8)})
+        for (const auto& edit : edits) {
+            Bytes edited = stream;
+            std::string name = "header";
+            for (const auto& [at, value] : edit) {
+                edited[at] = static_cast<std::uint8_t>(value);
+                name += " " + std::to_string(at) + "=" + std::to_string(value);
+            }
+            add(name, edited);
+        }
     for (std::size_t n = 0; n < sample.size(); ++n) {
         Bytes cut(sample.begin(), sample.begin() + static_cast<long>(n));
         if (n >= zk::kPackCsizeEnd) put_le16(cut, zk::kPackCsizeOffset, static_cast<unsigned>(n));

@@ -33,9 +33,28 @@ long get32(const std::string& s, std::size_t at)
     return static_cast<std::int32_t>(v);
 }
 
-// Job k's input ends k % 2 bytes before the unreadable page, its output
-// lies at an odd address when k / 2 is odd, and its fill alternates.
-std::uint8_t fill_of(std::size_t k) { return k % 2 ? 0x1A : 0xE5; }
+// Where a job runs: its input ends just before the page that cannot be
+// read, or a byte (a slack byte) before it; its output lies at an odd
+// address or an even one, its room and guard bands filled with fill.
+struct Placement {
+    const Job* job;
+    bool slack;
+    bool odd;
+    std::uint8_t fill;
+};
+
+// Every job with its input against the unreadable page; the small ones
+// once more a byte off it and with their output at the other parity, so
+// that each lies at odd and even addresses.
+std::vector<Placement> placements(const std::vector<Job>& jobs)
+{
+    std::vector<Placement> p;
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        p.push_back({&jobs[k], false, k % 2 == 1, 0xE5});
+        if (jobs[k].input.size() + jobs[k].room <= 4096) p.push_back({&jobs[k], true, k % 2 == 0, 0x1A});
+    }
+    return p;
+}
 
 struct Emulated {
     std::string out;     // what the program wrote
@@ -54,15 +73,16 @@ struct Emulated {
     }
 };
 
-Emulated emulate(const std::string& program, const std::vector<Job>& jobs)
+Emulated emulate(const std::string& program, const std::vector<Placement>& runs)
 {
     std::string in;
-    for (std::size_t k = 0; k < jobs.size(); ++k) {
-        const Job& j = jobs[k];
-        for (std::size_t v : {std::size_t(j.op), std::size_t(j.index), j.input.size(), j.readable, k % 2, j.room, k / 2 % 2})
+    for (const Placement& p : runs) {
+        const Job& j = *p.job;
+        for (std::size_t v : {std::size_t(j.op), std::size_t(j.index), j.input.size(), j.readable, std::size_t(p.slack),
+                              j.room, std::size_t(p.odd)})
             put32(in, v);
         in.append(j.input.begin(), j.input.begin() + static_cast<long>(j.readable));
-        in.append(j.room + 2 * kGuard, static_cast<char>(fill_of(k)));
+        in.append(j.room + 2 * kGuard, static_cast<char>(p.fill));
     }
     TempDir dir;
     const std::string report = dir.file("report");
@@ -79,11 +99,12 @@ Emulated emulate(const std::string& program, const std::vector<Job>& jobs)
 // no word or long access was at an odd address.
 void expect_all_agree(const std::string& program, const std::vector<Job>& jobs)
 {
-    const Emulated e = emulate(program, jobs);
+    const std::vector<Placement> runs = placements(jobs);
+    const Emulated e = emulate(program, runs);
     ASSERT_EQ(e.status, 0) << e.err;
     std::size_t at = 0;
-    for (std::size_t k = 0; k < jobs.size(); ++k) {
-        const Job& j = jobs[k];
+    for (const Placement& p : runs) {
+        const Job& j = *p.job;
         const long result = get32(e.out, at);
         at += 4;
         Bytes region;
@@ -91,11 +112,11 @@ void expect_all_agree(const std::string& program, const std::vector<Job>& jobs)
             region.assign(e.out.begin() + static_cast<long>(at), e.out.begin() + static_cast<long>(at + j.room + 2 * kGuard));
             at += region.size();
             for (std::size_t i = 0; i < kGuard; ++i)
-                ASSERT_TRUE(region[i] == fill_of(k) && region[kGuard + j.room + i] == fill_of(k)) << j.name << ": wrote outside its room";
+                ASSERT_TRUE(region[i] == p.fill && region[kGuard + j.room + i] == p.fill) << j.name << ": wrote outside its room";
         } else {
             region.assign(2 * kGuard, 0);
         }
-        ASSERT_TRUE(agrees(j, result, region.data() + kGuard, fill_of(k)));
+        ASSERT_TRUE(agrees(j, result, region.data() + kGuard, p.fill));
     }
     EXPECT_EQ(at, e.out.size());
     EXPECT_EQ(e.odd_accesses(), 0u) << e.report;
@@ -119,9 +140,9 @@ std::vector<Job> all_jobs()
 TEST(ZkDecode68000, WatcherCountsAWordReadAtAnOddAddress)
 {
     ZK_NEEDS_68000();
-    const auto kReadWord = static_cast<Op>(9);
-    std::vector<Job> jobs(4, Job{"word read", kReadWord, {}, 0, 0, 2});
-    const Emulated e = emulate(std::string(ZK_M68K_DIR) + "/harness_c", jobs);  // outputs at even, even, odd, odd
+    const Job read_word{"word read", static_cast<Op>(9), {}, 0, 0, 2};
+    const Emulated e = emulate(std::string(ZK_M68K_DIR) + "/harness_c",
+                               {{&read_word, false, false, 0}, {&read_word, false, true, 0}, {&read_word, true, true, 0}});
     ASSERT_EQ(e.status, 0) << e.err;
     EXPECT_EQ(e.odd_accesses(), 2u) << e.report;
 }
