@@ -8,8 +8,9 @@
    or needs a helper routine of the compiler: no 32-bit multiply or divide,
    and no loop that a compiler could replace by a call of memset or memcpy.
    A 68000 traps on a word read at an odd address, and streams and archives
-   may lie at any address: every read of the data is a read of one byte,
-   combined so that a compiler cannot turn two of them into one word read. */
+   may lie at any address: they are read a byte at a time, their 16-bit
+   numbers as two volatile bytes, which no compiler may merge into one word
+   read. */
 #include "zkdecode.h"
 
 /* The packed stream's header, 16 bytes; its two 16-bit fields are
@@ -26,11 +27,12 @@
 #define ZK_HEADER 16u
 
 /* The archive from its magic on: the magic "zka\0", the count, then a
-   16-byte record per entry, then the data area. Its numbers are
-   big-endian. */
+   16-byte record per entry (entry_offset, archive_size and 12 bytes not
+   read), then the data area. Its numbers are big-endian. Records are
+   found by shifts of 4, as a long multiplication can be a call of the
+   compiler's support library. */
 #define ZKA_COUNT 4
 #define ZKA_RECORDS 6
-#define ZKA_RECORD_SIZE 16  /* entry_offset, archive_size, 12 more bytes */
 
 /* The distance between two addresses, as a long: at 16 bits an int would
    not hold it. */
@@ -161,9 +163,10 @@ static int zk_decode(const unsigned char *src, const unsigned char *end, unsigne
                 if (L > 1) h = zk_gamma(&in, G);
                 byte = 0;
                 if (L > 1 && L <= 3 && h == gamma_max) {
-                    /* the end marker; the bytes not written are zeros: a
-                       zero, and copies of it */
-                    if (in.count < 0) break;
+                    /* The end marker. Its last bit is a one, so it lies
+                       inside the stream, bits past the end being zeros.
+                       The bytes not written are zeros: a zero, and copies
+                       of it. */
                     if (out == out_end) return 0;
                     last = 1;
                     len = (unsigned short)(zk_span(out, out_end) - 1);
@@ -268,7 +271,8 @@ long zka_extract(const unsigned char *arc, const unsigned char *arc_end, long in
     if (size < 0) return size;
     if ((unsigned long)size > zk_span(dst, dst_end)) return -2;
     if (stream_end) return zk_decode(data, stream_end, dst) ? -3 : size;
-    /* volatile, or a compiler may call memcpy */
+    /* Through a volatile pointer, which keeps a compiler from making the
+       loop a call of memcpy. */
     for (k = 0; k < size; ++k) dst[k] = ((const volatile unsigned char *)data)[k];
     return size;
 }

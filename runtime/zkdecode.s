@@ -102,10 +102,8 @@ zk_unpack:
 	move.b	6(%a0),%d5		| the escape code; 0 without escape bits, so that every token escapes
 1:	moveq	#0,%d2
 	move.b	15(%a0),%d2
-	lea	16(%a0,%d2.w),%a0	| the bit stream, after the run table
-	cmpa.l	%a1,%a0
-	jhi	.Lreturn		| the run table passes csize
-	moveq	#0,%d6
+	lea	16(%a0,%d2.w),%a0	| the bit stream, after the run table; when
+	moveq	#0,%d6			| that passes csize, the first bit is past a1
 	moveq	#0,%d7
 
 | A token: its first E bits, the escape code or the top of a literal.
