@@ -1,28 +1,9 @@
-// What the calculator decoder (runtime/zkdecode.h) must answer, derived
-// from the desktop decoder (unpack_stream) for a packed stream and from
-// zkunarchive's reading of an archive (the archive library it is built
-// on). Shared by the differential tests, the emulated 68000's tests and
-// the fuzz target.
-//
-// zk_unpack(src, src + avail, dst, dst + room):
-//   -1  fewer than 4 bytes, or no "ZP" at offsets 2 and 3
-//   -2  orig_size greater than room
-//   -3  fewer than 16 bytes, or csize greater than avail, or
-//       unpack_stream of the csize bytes into orig_size fails
-//    0  unpack_stream succeeds; the orig_size bytes are its output
-// zka_count(arc, arc + avail), arc being the archive image without its
-// data size word:
-//   -1  zkunarchive finds no archive; 0 for a count of 32768 or more,
-//       which zkunarchive reads as negative; else the count
-// zka_size and zka_extract of entry index:
-//   -1  no archive; -4  index outside 0 to zka_count - 1
-//   -3  zkunarchive refuses the entry as lying outside the image, or it is
-//       packed and the stream zkunarchive would decode (csize bytes, cut
-//       where the image ends) has no whole, sound header
-//   zka_size: the size zkunarchive lists for the entry
-//   zka_extract: -2 when that size is more than room; -3 when zkunarchive
-//       fails to unpack the entry; else the size, and the bytes
-//       zkunarchive writes
+// What the calculator decoder (runtime/zkdecode.h) must answer, as
+// zkdecode(3) maps it onto the desktop tools: derived from the desktop
+// decoder (unpack_stream) for a packed stream, and from zkunarchive's
+// reading of an archive (the archive library it is built on) for the
+// archive functions. Shared by the differential tests, the emulated
+// 68000's tests and the fuzz target.
 #pragma once
 
 #include "archive.h"
