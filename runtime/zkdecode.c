@@ -184,7 +184,7 @@ static int zk_decode(const unsigned char *src, const unsigned char *end, unsigne
                 }
             }
         }
-        if (byte < 0) byte = (p << (8 - E) | zk_read(&in, 8 - E)) & 0xFF;
+        if (byte < 0) byte = (int)(((unsigned)p << (8 - E) | (unsigned)zk_read(&in, 8 - E)) & 0xFFu);
         if (own) {
             if (out == out_end) return -3;
             *out++ = (unsigned char)byte;
