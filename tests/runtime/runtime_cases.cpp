@@ -227,7 +227,7 @@ std::vector<Job> archive_jobs(const TempDir& dir)
     std::mt19937 rng(31);
 
     // zkarchive's: every kind of entry, packed where that pays and stored.
-    std::vector<std::string> files{"archive"};
+    std::vector<std::string> files;
     const std::vector<std::pair<std::string, Bytes>> entries{
         {"empty", {}},
         {"level", structured_data(3000, rng)},
@@ -241,13 +241,13 @@ std::vector<Job> archive_jobs(const TempDir& dir)
         dir.write(name, data);
         files.push_back(name);
     }
-    for (const std::vector<std::string>& flags : {std::vector<std::string>{"-s89"}, {"-s92"}, {"-s89", "-store"}}) {
-        std::vector<std::string> args = flags;
-        args.insert(args.end(), files.begin(), files.end());
-        EXPECT_EQ(run_tool("zkarchive", args, dir).status, 0) << args[1];
-        // The variable's content: the file's bytes from the data size word to the checksum.
-        const Bytes file = dir.read(flags[0] == "-s92" ? "archive.9xy" : "archive.89y");
-        add_archive_jobs(jobs, "zkarchive " + args[0] + " " + args[1], Bytes(file.begin() + 88, file.end() - 2));
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-s89", "packed"}, {"-s92", "packed92"}, {"-s89", "-store", "stored"}}) {
+        std::vector<std::string> with_files = args;
+        with_files.insert(with_files.end(), files.begin(), files.end());
+        EXPECT_EQ(run_tool("zkarchive", with_files, dir).status, 0) << args.back();
+        const std::string file = args.back() + (args[0] == "-s92" ? ".9xy" : ".89y");
+        add_archive_jobs(jobs, "zkarchive " + file, variable_content(dir.read(file)));
     }
 
     // Built here: entries at the image's end and past it; streams whose
@@ -291,6 +291,11 @@ std::vector<Job> archive_jobs(const TempDir& dir)
     const Bytes whole = archive_image(built[1].entries, 2);
     for (std::size_t cut = 2; cut < whole.size(); ++cut) add_archive_jobs(jobs, "cut to " + std::to_string(cut), arc_of(whole, cut));
     return jobs;
+}
+
+Bytes variable_content(const Bytes& file)
+{
+    return Bytes(file.begin() + 88, file.end() - 2);
 }
 
 testing::AssertionResult agrees(const Job& job, long result, const std::uint8_t* dst, std::uint8_t fill)

@@ -42,9 +42,14 @@ std::vector<Job> corpus_jobs();
 // Streams of the kinds the packer and decoder tests make, and damaged ones.
 std::vector<Job> stream_jobs();
 
-// Archives from zkarchive (packed, stored, empty and short entries), made
-// in dir, and archives built here, damaged ones among them.
+// Archives from zkarchive (packed, stored, empty and short entries), left
+// in dir as packed.89y, packed92.9xy and stored.89y, and archives built
+// here, damaged ones among them.
 std::vector<Job> archive_jobs(const zktest::TempDir& dir);
+
+// What a calculator program gets of the variable in a variable file: the
+// bytes after its data size word, the type tag last.
+Bytes variable_content(const Bytes& file);
 
 // Whether the decoder's result and output (the room bytes at dst after the
 // call, which held fill before it) are the job's answer.

@@ -13,6 +13,8 @@ extern "C" {
 
 #include <sanitizer/asan_interface.h>
 
+#include <algorithm>
+
 using namespace zkrt;
 
 namespace {
@@ -61,4 +63,25 @@ TEST(ZkDecodeNative, ArchivesAsZkunarchiveReadsThem)
 {
     zktest::TempDir dir;
     expect_all_agree(archive_jobs(dir));
+}
+
+// The answers of archive cases are taken from the library zkunarchive is
+// built on; the tool itself writes each entry of zkarchive's archives as
+// the calculator decoder does.
+TEST(ZkDecodeNative, ZkunarchiveExtractsWhatTheDecoderDoes)
+{
+    zktest::TempDir dir;
+    archive_jobs(dir);
+    for (const std::string name : {"packed.89y", "packed92.9xy", "stored.89y"}) {
+        const Bytes arc = variable_content(dir.read(name));
+        const std::uint8_t* end = arc.data() + arc.size();
+        const long count = zka_count(arc.data(), end);
+        ASSERT_EQ(count, 7) << name;
+        for (long i = 0; i < count; ++i) {
+            Bytes out(static_cast<std::size_t>(std::max(zka_size(arc.data(), end, i), 0L)) + 1);
+            const long n = zka_extract(arc.data(), end, i, out.data(), out.data() + out.size() - 1);
+            ASSERT_EQ(zktest::run_tool("zkunarchive", {name, std::to_string(i), "entry"}, dir).status, 0);
+            EXPECT_EQ(dir.read("entry"), Bytes(out.begin(), out.begin() + std::max(n, 0L))) << name << " entry " << i;
+        }
+    }
 }
