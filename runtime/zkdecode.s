@@ -64,7 +64,7 @@ zk_unpack:
 	moveq	#15,%d3
 	cmp.l	%d2,%d3
 	jcc	.Lreturn		| shorter than its header
-	jra	1f
+	jra	.Lfields
 .Loverrun:
 	movea.l	%a5,%sp
 .Lcorrupt:
@@ -72,7 +72,8 @@ zk_unpack:
 .Lreturn:
 	movem.l	(%sp)+,%d2-%d7/%a2-%a6
 	rts
-1:	lea	(%a0,%d2.l),%a1
+.Lfields:				| the header's other fields
+	lea	(%a0,%d2.l),%a1
 	moveq	#8,%d2
 	moveq	#0,%d4
 	move.b	9(%a0),%d4		| E
