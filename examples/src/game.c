@@ -1,11 +1,13 @@
-/* Tile Quest: the calculator side of the example build. It only needs to
-   compile here; the generated headers are what the build makes. */
+/* Tile Quest: the calculator side of the example build. Here it is only
+   compiled, against a stub of the calculator library's header: the
+   generated headers and the packed level are what the build makes. */
 #include <tigcclib.h>
 
 #include "hero.h"
 #include "hero_mask.h"
 #include "sine.h"
 #include "sprites.h"
+#include "zkdecode.h"
 
 short _ti89, _ti92plus;
 
@@ -13,9 +15,6 @@ short _ti89, _ti92plus;
 static const unsigned char level1_packed[] = {
 #include "level1.hex"
 };
-
-/* The calculator-side unpacker, linked from the program's own library. */
-unsigned short unpack_stream(const unsigned char *src, unsigned char *dst);
 
 #define LEVEL_W 16
 #define LEVEL_H 12
@@ -42,7 +41,8 @@ static void draw_hero(short x, short y, short frame)
 void _main(void)
 {
     short x, y;
-    unpack_stream(level1_packed, level);
+    if (zk_unpack(level1_packed, level1_packed + sizeof level1_packed, level, level + sizeof level) != 0)
+        return;
     memset(LCD_MEM, 0, LCD_SIZE);
     for (y = 0; y < VIEW_H; y++)
         for (x = 0; x < VIEW_W; x++) {

@@ -29,8 +29,16 @@ cd "$tmp/project" || fail "cannot enter the copy"
 # inside build/ must still find the tools.
 ln -s "$tools" zkbin || fail "cannot link the tools"
 
-make ZK=zkbin/ >make.log 2>&1 || fail "make failed: $(cat make.log)"
+runtime=$(cd "$examples/../runtime" && pwd) || fail "no runtime/ beside $examples"
+make ZK=zkbin/ RUNTIME="$runtime" >make.log 2>&1 || fail "make failed: $(cat make.log)"
 grep -q -e '-fsyntax-only' make.log || fail "the C check did not run: $(cat make.log)"
+# With the 68000 cross compiler, the program is compiled against the
+# calculator decoder, which it calls.
+if command -v m68k-linux-gnu-gcc >/dev/null 2>&1; then
+    [ -s build/game.o ] && [ -s build/zkdecode.o ] || fail "the program was not compiled for the 68000: $(cat make.log)"
+    m68k-linux-gnu-nm -u build/game.o | grep -q ' zk_unpack$' || fail "the program does not call zk_unpack"
+    m68k-linux-gnu-nm build/zkdecode.o | grep -q ' T zk_unpack$' || fail "build/zkdecode.o does not define zk_unpack"
+fi
 for made in sprites.h hero.h hero_mask.h hero_tiles.png sine.h level1.hex intro.89s levels.89y; do
     [ -s "build/$made" ] || fail "make did not make build/$made"
 done

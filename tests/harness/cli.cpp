@@ -143,8 +143,8 @@ static char** tool_environment()
     return env.data();
 }
 
-std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<std::string>& args,
-                                    const TempDir& dir, const RunOptions& opts)
+std::unique_ptr<Running> start_program(const std::vector<std::string>& args, const TempDir& dir,
+                                       const RunOptions& opts)
 {
     auto run = std::make_unique<Running>();
     run->opts = opts;
@@ -154,9 +154,7 @@ std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<s
     const fs::path err_path = capture.path() / "stderr";
     capture.write("stdin", opts.stdin_data);
 
-    const std::string exe = tool_path(tool);
-    std::vector<std::string> argv_store{exe};
-    if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv_store.insert(argv_store.begin(), runner);
+    std::vector<std::string> argv_store = args;
     if (opts.file_size_limit >= 0 || opts.address_space_limit >= 0) {
         // A write past the file size limit then fails, as on a full disk,
         // rather than ending the tool: an ignored signal stays ignored
@@ -168,7 +166,6 @@ std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<s
         limits.push_back("--");
         argv_store.insert(argv_store.begin(), limits.begin(), limits.end());
     }
-    argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_store) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -198,8 +195,19 @@ std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<s
     pid_t pid;
     int rc = posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), env.data());
     posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) throw std::runtime_error("cannot start " + exe);
+    if (rc != 0) throw std::runtime_error("cannot start " + args.at(0));
     run->pid = pid;
+    return run;
+}
+
+std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<std::string>& args,
+                                    const TempDir& dir, const RunOptions& opts)
+{
+    std::vector<std::string> argv{tool_path(tool)};
+    if (const char* runner = std::getenv("ZK_TEST_RUNNER"); runner && *runner) argv.insert(argv.begin(), runner);
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::unique_ptr<Running> run = start_program(argv, dir, opts);
+    run->tool_lines = true;
     return run;
 }
 
@@ -212,8 +220,12 @@ RunResult wait_tool(std::unique_ptr<Running> run)
     RunResult r;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
     r.peak_memory_kib = usage.ru_maxrss;
-    if (run->opts.stdout_to.empty() && !run->opts.stdout_closed) r.out = text_lines(slurp(run->out_path));
-    if (!run->opts.merge_stderr) r.err = text_lines(slurp(run->capture.path() / "stderr"));
+    if (run->opts.stdout_to.empty() && !run->opts.stdout_closed) r.out = slurp(run->out_path);
+    if (!run->opts.merge_stderr) r.err = slurp(run->capture.path() / "stderr");
+    if (run->tool_lines) {
+        r.out = text_lines(r.out);
+        r.err = text_lines(r.err);
+    }
     return r;
 }
 
@@ -221,6 +233,11 @@ RunResult run_tool(const std::string& tool, const std::vector<std::string>& args
                    const TempDir& dir, const RunOptions& opts)
 {
     return wait_tool(start_tool(tool, args, dir, opts));
+}
+
+RunResult run_program(const std::vector<std::string>& argv, const TempDir& dir, const RunOptions& opts)
+{
+    return wait_tool(start_program(argv, dir, opts));
 }
 
 void expect_usage(const std::string& tool, const TempDir& dir, const std::string& expected_out,

@@ -103,10 +103,17 @@ struct Running {
     RunOptions opts;
     std::filesystem::path out_path;
     int pid = -1;
+    bool tool_lines = false;  // a tool's output, whose line ends are those of the tools' platform
 };
 std::unique_ptr<Running> start_tool(const std::string& tool, const std::vector<std::string>& args,
                                     const TempDir& dir, const RunOptions& opts = {});
 RunResult wait_tool(std::unique_ptr<Running> run);
+
+// Runs the program argv[0] (a path) in dir, taking its output as it comes
+// whatever the platform of the tools.
+RunResult run_program(const std::vector<std::string>& argv, const TempDir& dir, const RunOptions& opts = {});
+std::unique_ptr<Running> start_program(const std::vector<std::string>& argv, const TempDir& dir,
+                                       const RunOptions& opts = {});
 
 // Runs tool once for each argument list and expects the usage case of
 // every one: status 1, expected_out on standard output, nothing on standard error.

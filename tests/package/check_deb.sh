@@ -1,9 +1,10 @@
 #!/bin/sh
 # Makes the .deb of a build tree, unpacks it into a temporary root the way
 # dpkg installs it, and checks what a user gets: a tool that runs, manual
-# pages, the licence, and filled control fields; and what Debian wants:
-# the pages and changelog.Debian compressed with gzip -9n. (That two builds
-# of one commit make the same .deb is shown by reproduce.sh, in CI.)
+# pages, the licence, the calculator decoder's source, and filled control
+# fields; and what Debian wants: the pages and changelog.Debian compressed
+# with gzip -9n. (That two builds of one commit make the same .deb is
+# shown by reproduce.sh, in CI.)
 #
 #   check_deb.sh CPACK BUILD_DIR
 #
@@ -42,7 +43,8 @@ usr=$tmp/root/usr
 sed -n 2p "$tmp/help" | grep -q '^ZKHelp .* - Vardelle v' ||
     fail "the installed zkhelp printed no banner: $(cat "$tmp/help")"
 
-for page in man/man1/zkhelp.1 man/man5/zkformats.5 doc/zktools/copyright; do
+for page in man/man1/zkhelp.1 man/man3/zkdecode.3 man/man5/zkformats.5 doc/zktools/copyright \
+    zktools/runtime/zkdecode.h zktools/runtime/zkdecode.c zktools/runtime/zkdecode.s; do
     set -- "$usr/share/$page"*
     [ -s "$1" ] || fail "the package lacks /usr/share/$page"
 done
