@@ -290,6 +290,15 @@ CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_v
     return build_calc_file({kind, folder, name, kCalcTypeIdOther, data, kCalcTagOther}, out);
 }
 
+void carry_calc_header(const CalcHeader& from, std::span<std::uint8_t> file)
+{
+    const std::uint8_t* h = from.bytes;
+    const auto carry = [&](std::size_t begin, std::size_t end) { std::copy(h + begin, h + end, file.begin() + begin); };
+    carry(0, kCalcTypeIdOffset);
+    carry(kCalcTypeIdOffset + 1, kCalcSizeOffset);
+    carry(kCalcSizeOffset + kCalcSizeFieldSize, kCalcImageOffset);
+}
+
 std::optional<std::span<const std::uint8_t>> calc_other_content(std::span<const std::uint8_t> image,
                                                                 std::string_view type)
 {

@@ -38,7 +38,8 @@ inline constexpr std::size_t kCalcEntryCountOffset = 58;
 inline constexpr std::size_t kCalcDataOffsetOffset = 60;  // 4 bytes, little-endian: kCalcDataBlockOffset
 inline constexpr std::size_t kCalcVarnameOffset = 64;
 inline constexpr std::size_t kCalcTypeIdOffset = 72;
-inline constexpr std::size_t kCalcSizeOffset = 76;  // 4 bytes, little-endian: the whole file's length
+inline constexpr std::size_t kCalcSizeOffset = 76;  // the whole file's length, little-endian
+inline constexpr std::size_t kCalcSizeFieldSize = 4;
 inline constexpr std::size_t kCalcDataBlockOffset = 82;  // four 0x00 bytes, then the memory image
 inline constexpr std::size_t kCalcImageOffset = 86;  // the data size word, first byte of the memory image
 inline constexpr std::size_t kCalcDataStart = 88;    // the data, after the data size word
@@ -311,6 +312,12 @@ CalcBuild build_string_file(CalcKind kind, std::string_view folder, std::string_
 // is the caller's check).
 CalcBuild build_other_file(CalcKind kind, std::string_view folder, std::string_view name, std::string_view type,
                            std::span<const std::uint8_t> content, Buffer& out);
+
+// Gives a built file the header of another variable: every byte before
+// the memory image (names, description, attribute and the rest) but those
+// the file fixes itself, its type identifier and its length. The file is at
+// least kCalcImageOffset bytes long; its checksum, over the image, holds.
+void carry_calc_header(const CalcHeader& from, std::span<std::uint8_t> file);
 
 // The content of a custom type's variable of the type type, read back from
 // its memory image (data size word, data, tag) as build_other_file lays it

@@ -88,8 +88,9 @@ static int read_variable(const char* name, Input& in)
 }
 
 // The file <name>.89<letter> or .9x<letter>, and the variable's name and
-// folder: the arguments where given, else the input's own, as the
-// calculator stores them. An input without a folder gives none.
+// folder where given, as the calculator stores them. Without them the file
+// is named after the input's own name, which must keep the calculator's
+// rules, in lower case, as must the input's folder unless it has none.
 static int name_output(const Settings& s, const Input& in, char letter, Output& out)
 {
     const std::string extension = zk::calc_extension(in.kind, letter);
@@ -119,8 +120,15 @@ static int name_output(const Settings& s, const Input& in, char letter, Output& 
     return 0;
 }
 
-static int write_output(const Input& in, const Output& out, const zk::Buffer& file)
+// The output carries the input's header, the names given aside, so that a
+// program comes back from its packed program byte for byte: its name and
+// folder as they were spelt, its description and its attribute.
+static int write_output(const Settings& s, const Input& in, const Output& out, zk::Buffer& file)
 {
+    zk::CalcHeader header = in.header;
+    if (s.name) header.set_varname(out.name);
+    if (s.folder) header.set_folder(out.folder);
+    zk::carry_calc_header(header, {file.data(), file.size()});
     if (zk::output_is_input(in.id, out.file.c_str())) return 1;
     return zk::write_whole_file(out.file.c_str(), {file.data(), file.size()}) ? 0 : 1;
 }
@@ -157,7 +165,7 @@ static int pack(const Settings& s)
     zk::Buffer file;
     if (zk::build_other_file(in.kind, out.folder, out.name, kPackedType, stream, file) != zk::CalcBuild::Ok)
         return fail_memory(zk::calc_other_file_size(stream.size(), kPackedType.size()));  // the length fits
-    if (write_output(in, out, file) != 0) return 1;
+    if (write_output(s, in, out, file) != 0) return 1;
     if (!s.quiet)
         zk::note("%zu bytes packed into %zu bytes, %zu bytes written to %s%s\n", in.image.size(), stream.size(),
                  file.size(), out.file.c_str(), stream.size() < in.image.size() ? "" : " (not smaller)");
@@ -192,7 +200,7 @@ static int restore(const Settings& s)
     if (zk::build_calc_file({in.kind, out.folder, out.name, zk::kCalcTypeIdAsm, data, zk::kCalcTagAsm}, file) !=
         zk::CalcBuild::Ok)  // the length fits
         return fail_memory(orig_size + zk::kCalcHeaderSize);
-    if (write_output(in, out, file) != 0) return 1;
+    if (write_output(s, in, out, file) != 0) return 1;
     if (!s.quiet)
         zk::note("%zu bytes unpacked from %zu bytes, %zu bytes written to %s\n", orig_size, stream->size(),
                  file.size(), out.file.c_str());

@@ -176,8 +176,9 @@ TEST(ZkPpgGenRoundTrip, LimitsOfTheStream)
                    {"back.9xz", "most.9xy", "most.9xz", "noise.9xz", "over.9xz"});
 }
 
-// The variable keeps the program's name and folder, as the calculator
-// stores them, unless others are given; a folder it lacks stays lacking.
+// The variable keeps the program's header, names as spelt, description,
+// attribute and all, unless other names are given, which are stored as the
+// calculator stores them; a folder it lacks stays lacking.
 TEST(ZkPpgGenNames, TheProgramsOwnOrTheArguments)
 {
     TempDir dir;
@@ -185,9 +186,25 @@ TEST(ZkPpgGenNames, TheProgramsOwnOrTheArguments)
     dir.write("in.89z", program_file(code, kSig89, "Games", "Tetris"));
     ASSERT_EQ(run_tool("zkppggen", {"-quiet", "in.89z"}, dir).status, 0);
     const Bytes stream = stream_of(dir.read("tetris.89y"));
-    EXPECT_EQ(dir.read("tetris.89y"), ppg_file(stream, kSig89, "games", "tetris"));
+    EXPECT_EQ(dir.read("tetris.89y"), ppg_file(stream, kSig89, "Games", "Tetris"));
+
+    Bytes own = program_file(code, kSig89, "Games", "Blocks");
+    const Bytes desc = bytes_of("Falling blocks");
+    std::copy(desc.begin(), desc.end(), own.begin() + 18);
+    own[58] = 7;  // an entry count and an attribute of another tool's
+    own[73] = 0x02;
+    own[71] = 'z';  // after the name's 0x00
+    dir.write("own.89z", own);
+    ASSERT_EQ(run_tool("zkppggen", {"-quiet", "own.89z"}, dir).status, 0);
+    Bytes carried = ppg_file(stream, kSig89);
+    std::copy(own.begin(), own.begin() + 72, carried.begin());
+    carried[73] = 0x02;
+    EXPECT_EQ(dir.read("blocks.89y"), carried);
+    ASSERT_EQ(run_tool("zkppggen", {"-x", "-quiet", "blocks.89y"}, dir).status, 0);
+    EXPECT_EQ(dir.read("blocks.89z"), own);
+
     ASSERT_EQ(run_tool("zkppggen", {"-quiet", "in.89z", "Tp"}, dir).status, 0);
-    EXPECT_EQ(dir.read("Tp.89y"), ppg_file(stream, kSig89, "games", "tp"));
+    EXPECT_EQ(dir.read("Tp.89y"), ppg_file(stream, kSig89, "Games", "tp"));
     ASSERT_EQ(run_tool("zkppggen", {"-quiet", "in.89z", "tp2", "Arcade"}, dir).status, 0);
     EXPECT_EQ(dir.read("tp2.89y"), ppg_file(stream, kSig89, "arcade", "tp2"));
 
