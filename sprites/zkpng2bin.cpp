@@ -141,8 +141,7 @@ static int write_bitmap(const Settings& s)
     if (zk::output_is_input(input_id, outfile)) return 1;
     if (s.maskfile) {
         if (zk::output_is_input(input_id, s.maskfile)) return 1;
-        const std::optional<zk::FileId> out_id = zk::file_id(outfile);
-        if (std::strcmp(outfile, s.maskfile) == 0 || (out_id && out_id == zk::file_id(s.maskfile)))
+        if (zk::same_output(outfile, s.maskfile))
             return zk::fail("ERROR: maskfile %s is the outputfile\n", s.maskfile);
         if (!write_both(outfile, bitmap.bytes, s.maskfile, mask.bytes)) return 1;
     } else if (!zk::write_whole_file(outfile, {bitmap.bytes.data(), bitmap.bytes.size()})) {

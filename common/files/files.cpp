@@ -23,6 +23,15 @@ bool close_checked(File& f)
     return std::fclose(stream) == 0 && ok;
 }
 
+bool same_output(const char* a, const char* b)
+{
+    if (std::strcmp(a, b) == 0) return true;
+    const std::optional<FileId> id_a = file_id(a), id_b = file_id(b);
+    if (id_a || id_b) return id_a == id_b;
+    const std::optional<os::Place> place_a = os::place_of(a);
+    return place_a && place_a == os::place_of(b);
+}
+
 std::optional<std::int64_t> file_size(std::FILE* stream)
 {
     const std::optional<FileId> id = file_id(stream);

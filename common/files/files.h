@@ -64,6 +64,12 @@ struct FileId {
 std::optional<FileId> file_id(std::FILE* stream);  // [os]
 std::optional<FileId> file_id(const char* name);   // [os] links followed
 
+// Whether two output names lead to one file, whether or not it is there
+// yet: the same file, or, where neither is, the same name in the same
+// directory once links are followed (on Windows, where a name's case does
+// not matter, without regard to it).
+bool same_output(const char* a, const char* b);
+
 enum class FileKind { Regular, Directory, Other };
 
 std::optional<FileKind> file_kind(const char* name);  // [os] links followed; empty when it does not exist

@@ -30,6 +30,16 @@ File create_staged(const std::string& target, const char* mode, const std::optio
 // taken, when one is.
 File create_new(const std::string& path, const char* mode, const std::optional<std::uint32_t>& keep, bool& taken);
 
+// Where a file of this name is, or would be made: its directory's identity
+// and its name there, links followed; empty when the directory is not
+// there. The name is as the platform compares names (Windows: lower case).
+struct Place {
+    FileId directory;
+    std::string name;
+    bool operator==(const Place&) const = default;
+};
+std::optional<Place> place_of(const char* name);
+
 // A seed that differs from one run and one moment to the next.
 std::uint64_t random_seed();
 

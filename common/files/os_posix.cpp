@@ -158,6 +158,26 @@ File create_new(const std::string& path, const char* mode, const std::optional<s
     return f;
 }
 
+std::optional<Place> place_of(const char* name)
+{
+    std::string path = name;
+    struct stat st;
+    // As the kernel would, up to its own limit of links in a row.
+    for (int hops = 0; hops < 40 && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        std::string link(static_cast<std::size_t>(st.st_size) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
+        link.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = path.rfind('/');
+        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::optional<FileId> id = file_id(directory.c_str());
+    if (!id) return std::nullopt;
+    return Place{*id, slash == std::string::npos ? path : path.substr(slash + 1)};
+}
+
 std::uint64_t random_seed()
 {
     struct timespec now;

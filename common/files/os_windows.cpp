@@ -178,6 +178,22 @@ File create_new(const std::string& path, const char* mode, const std::optional<s
     return f;
 }
 
+std::optional<Place> place_of(const char* name)
+{
+    // The full path settles ".", ".." and the drive's own directory.
+    char full[MAX_PATH];
+    char* file = nullptr;
+    const DWORD n = GetFullPathNameA(name, MAX_PATH, full, &file);
+    if (n == 0 || n >= MAX_PATH || !file) return std::nullopt;
+    std::string lower(file);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    *file = '\0';
+    const std::optional<FileId> id = file_id(full);
+    if (!id) return std::nullopt;
+    return Place{*id, lower};
+}
+
 std::uint64_t random_seed()
 {
     std::uint64_t seed = GetTickCount64() ^ static_cast<std::uint64_t>(GetCurrentProcessId()) << 32;

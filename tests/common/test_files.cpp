@@ -140,3 +140,30 @@ TEST(FilesPaths, OnlyTheSlashEndsADirectoryHere)
 {
     EXPECT_EQ(zk::path_separators(), "/");
 }
+
+// Two spellings of one output are one output before either file is made;
+// a link that leads nowhere yet is the name it leads to.
+TEST(FilesPaths, SameOutputWhetherOrNotItIsThere)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("x.bin", dir.file("lx.bin"));
+    std::filesystem::create_symlink("sub/y.bin", dir.file("ly.bin"));
+    const auto same = [&](const std::string& a, const std::string& b) {
+        return zk::same_output(dir.file(a).c_str(), dir.file(b).c_str());
+    };
+    EXPECT_TRUE(same("o.bin", "sub/../o.bin"));
+    EXPECT_TRUE(same("lx.bin", "x.bin"));
+    EXPECT_TRUE(same("ly.bin", "sub/./y.bin"));
+    EXPECT_FALSE(same("o.bin", "sub/o.bin"));
+    EXPECT_FALSE(same("x.bin", "y.bin"));
+
+    dir.write("o.bin", std::string("o"));
+    ASSERT_EQ(link(dir.file("o.bin").c_str(), dir.file("hard.bin").c_str()), 0);
+    EXPECT_TRUE(same("o.bin", "hard.bin"));
+    EXPECT_FALSE(same("o.bin", "x.bin"));
+    const std::string here = std::filesystem::current_path();
+    std::filesystem::current_path(dir.file("sub"));
+    EXPECT_TRUE(zk::same_output("y.bin", "./y.bin"));
+    std::filesystem::current_path(here);
+}

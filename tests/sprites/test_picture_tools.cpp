@@ -164,8 +164,8 @@ TEST(ZkPng2BinRefusals, EachMessage)
                    "ERROR: outputfile in.png is the inputfile\n");
     expect_refused(run_tool("zkpng2bin", {"-quiet", "-mask", "in.png", "in.png", "out.bin"}, dir),
                    "ERROR: outputfile in.png is the inputfile\n");
-    expect_refused(run_tool("zkpng2bin", {"-quiet", "-mask", "out.bin", "in.png", "out.bin"}, dir),
-                   "ERROR: maskfile out.bin is the outputfile\n");
+    expect_refused(run_tool("zkpng2bin", {"-quiet", "-mask", "./out.bin", "in.png", "out.bin"}, dir),
+                   "ERROR: maskfile ./out.bin is the outputfile\n");
     dir.link_to_full("full");
     expect_refused(run_tool("zkpng2bin", {"-quiet", "-mask", "full", "in.png", "out.bin"}, dir),
                    "ERROR: cannot write outputfile full\n");
