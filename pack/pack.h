@@ -23,11 +23,6 @@
 
 namespace zk {
 
-// The ranges of the parameters a stream's header can hold.
-inline constexpr int kPackMaxEscapeBits = 8;                         // E
-inline constexpr int kPackMinGammaLimit = 5, kPackMaxGammaLimit = 7;  // G
-inline constexpr int kPackMaxExtraOffsetBits = 4;                    // X
-
 enum class PackEffort {
     Normal,  // a parameter search that ends when it stops paying
     Best,    // a wider search and more escape codes as parse states; slower

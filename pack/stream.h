@@ -36,6 +36,12 @@ inline constexpr std::size_t kPackGammaTopOffset = 11;
 inline constexpr std::size_t kPackExtraBitsOffset = 12;
 inline constexpr std::size_t kPackRunTableSizeOffset = 15;
 
+// The ranges of the parameters a header can hold; the gamma byte holds
+// G + 1.
+inline constexpr int kPackMaxEscapeBits = 8;                         // E
+inline constexpr int kPackMinGammaLimit = 5, kPackMaxGammaLimit = 7;  // G
+inline constexpr int kPackMaxExtraOffsetBits = 4;                    // X
+
 // How many leading bytes hold a field and all before it: a reader of fewer
 // bytes cannot see it.
 inline constexpr std::size_t kPackMagicEnd = kPackMagicOffset + sizeof kPackMagic;  // 4

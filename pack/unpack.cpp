@@ -176,10 +176,11 @@ int unpack_stream(const std::uint8_t* src, std::size_t src_len,
     const unsigned gamma_top = src[kPackGammaTopOffset];
     const unsigned extra_offset_bits = src[kPackExtraBitsOffset];
     const unsigned run_table_size = src[kPackRunTableSizeOffset];
-    if (escape_bits > 8) return kUnpackBadEscapeBits;
-    if (gamma_bits < 6 || gamma_bits > 8 || gamma_top != 1u << (gamma_bits - 1))
+    if (escape_bits > kPackMaxEscapeBits) return kUnpackBadEscapeBits;
+    if (gamma_bits < kPackMinGammaLimit + 1 || gamma_bits > kPackMaxGammaLimit + 1 ||
+        gamma_top != 1u << (gamma_bits - 1))
         return kUnpackBadGamma;
-    if (extra_offset_bits > 4) return kUnpackBadExtraBits;
+    if (extra_offset_bits > kPackMaxExtraOffsetBits) return kUnpackBadExtraBits;
 
     const unsigned G = gamma_bits - 1;
     const unsigned E = escape_bits;

@@ -75,7 +75,8 @@ static int run(const Settings& s)
     }
     const std::size_t length = input.size();
     if (length < zk::kPackHeaderSize)
-        return zk::fail("ERROR: inputdata is too short (%zu bytes, the header needs 16)\n", length);
+        return zk::fail("ERROR: inputdata is too short (%zu bytes, the header needs %zu)\n", length,
+                        zk::kPackHeaderSize);
     const std::uint8_t* src = input.data();
     if (length != zk::pack_csize(src) || !zk::pack_has_magic(src))
         return zk::fail("ERROR: format mismatch in input (csize=%d|m1=%c|m2=%c)\n", static_cast<int>(length),
