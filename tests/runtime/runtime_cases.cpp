@@ -100,15 +100,20 @@ std::vector<Job> stream_jobs()
         runs.insert(runs.end(), len, static_cast<std::uint8_t>(rng()));
         runs.push_back(static_cast<std::uint8_t>(rng()));
     }
-    add("runs", packed(runs, {.gamma_limit = 5}));
+    for (int G = zk::kPackMinGammaLimit; G <= zk::kPackMaxGammaLimit; ++G)
+        add("runs G=" + std::to_string(G), packed(runs, {.gamma_limit = G}));
+    add("65535 equal bytes", packed(Bytes(65535, 0x99)));
+    add("65535 structured bytes", packed(structured_data(65535, rng)));
     Bytes deltas = random_bytes(200, 4);
     for (unsigned k = 0; k < 40; ++k)
         for (unsigned i = 0; i < 200; ++i)
             deltas.push_back(static_cast<std::uint8_t>(deltas[deltas.size() - 200] + 3 * k + 1));
     add("delta repeats", packed(deltas));
     const Bytes text = structured_data(3000, rng);
-    for (int E = 0; E <= 8; ++E)
-        add("E=" + std::to_string(E), packed(text, {.escape_bits = E, .gamma_limit = 5 + E % 3, .extra_offset_bits = E % 5}));
+    for (int E = 0; E <= zk::kPackMaxEscapeBits; ++E)
+        for (int G = zk::kPackMinGammaLimit; G <= zk::kPackMaxGammaLimit; ++G)
+            add("E=" + std::to_string(E) + " G=" + std::to_string(G),
+                packed(text, {.escape_bits = E, .gamma_limit = G, .extra_offset_bits = (E + G) % 5}));
 
     // The test encoder's: random token choices with every E, G and X; the
     // farthest copies of each G and X; copies from every short distance,
