@@ -7,7 +7,8 @@
 // png.cpp includes. What stb does not check, or does not do exactly as PNG
 // defines it, is done there too: the CRC and the place of every chunk, the
 // size limit read from the header before anything is decoded, the zlib
-// stream's Adler-32 and its exact length, every row's filter type, palette
+// stream's Adler-32 (read from the image data's last four bytes), that it
+// inflates to exactly the image's length, every row's filter type, palette
 // indices beyond the palette, and the transparent colour compared on whole
 // samples.
 #pragma once
