@@ -36,7 +36,8 @@ for tool in m68k-linux-gnu-gcc m68k-linux-gnu-nm m68k-linux-gnu-objdump qemu-m68
     command -v $tool >/dev/null ||
         { echo "$tool is needed (Debian packages gcc-m68k-linux-gnu, qemu-user, g++)" >&2; exit 1; }
 done
-[ -x "$bin/zkpack" ] && [ -f "$lib" ] || { echo "run cmake --workflow --preset release first" >&2; exit 1; }
+
+(cd "$root" && cmake --workflow --preset release >/dev/null)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT INT TERM
