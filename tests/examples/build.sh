@@ -25,8 +25,7 @@ tmp=$(mktemp -d) || fail "cannot create a temporary directory"
 trap 'rm -rf "$tmp"' EXIT
 cp -R "$examples" "$tmp/project" || fail "cannot copy $examples"
 cd "$tmp/project" || fail "cannot enter the copy"
-# A relative ZK, as the Makefile's comment suggests: the steps that run
-# inside build/ must still find the tools.
+# A relative ZK, with its last '/', as the Makefile's comment suggests.
 ln -s "$tools" zkbin || fail "cannot link the tools"
 
 runtime=$(cd "$examples/../runtime" && pwd) || fail "no runtime/ beside $examples"
