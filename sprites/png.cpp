@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 // The size of the last allocation the stb code could not have, so that the
 // tool can name it.
@@ -24,6 +25,24 @@ static void* stb_realloc(void* old, std::size_t size)
     return p;
 }
 
+// The writer's arrays grow without looking at what realloc gave them: a
+// failed growth would be written past. Its allocations throw instead, and
+// encode turns that into NoMemory; what stb held by then is not freed, as
+// the tool ends on that error.
+static void* stbiw_malloc(std::size_t size)
+{
+    void* p = stb_malloc(size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+static void* stbiw_realloc(void* old, std::size_t size)
+{
+    void* p = stb_realloc(old, size);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
 // The stb headers, for PNG alone, with their functions private to this file.
 #define STB_IMAGE_IMPLEMENTATION
 #define STB_IMAGE_STATIC
@@ -39,8 +58,8 @@ static void* stb_realloc(void* old, std::size_t size)
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
 #define STBI_WRITE_NO_STDIO
-#define STBIW_MALLOC(size) stb_malloc(size)
-#define STBIW_REALLOC(p, size) stb_realloc(p, size)
+#define STBIW_MALLOC(size) stbiw_malloc(size)
+#define STBIW_REALLOC(p, size) stbiw_realloc(p, size)
 #define STBIW_FREE(p) std::free(p)
 #include <stb_image_write.h>
 
@@ -449,8 +468,12 @@ Result encode(const std::uint8_t* samples, std::uint32_t width, std::uint32_t he
     Result r;
     stb_failed_allocation = 0;
     int size = 0;
-    out.bytes.reset(stbi_write_png_to_mem(samples, 0, static_cast<int>(width), static_cast<int>(height), channels,
-                                          &size));
+    try {
+        out.bytes.reset(stbi_write_png_to_mem(samples, 0, static_cast<int>(width), static_cast<int>(height),
+                                              channels, &size));
+    } catch (const std::bad_alloc&) {
+        out.bytes.reset();
+    }
     if (!out.bytes) {
         r.status = Status::NoMemory;
         r.allocation = stb_failed_allocation;
