@@ -127,7 +127,7 @@ NamedFile file_named_after(std::string_view name, std::string_view extension, st
 namespace os {
 
 File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
-                   std::string& staged)
+                   std::string& staged, int& guarded)
 {
     // ".<name>.<six letters>" beside the target: hidden from listings, and
     // on the target's file system, so that the rename is one step.
@@ -141,8 +141,12 @@ File create_staged(const std::string& target, const char* mode, const std::optio
             seed = seed * 6364136223846793005u + 1442695040888963407u;
             staged += kLetters[(seed >> 33) % (sizeof kLetters - 1)];
         }
+        // Guarded before it is made, so that no signal finds it made and
+        // not yet guarded.
+        guarded = guard(staged);
         bool taken = false;
         if (File f = create_new(staged, mode, keep, taken)) return f;
+        unguard(std::exchange(guarded, -1));
         if (!taken) return nullptr;
     }
     return nullptr;
@@ -184,6 +188,8 @@ void remove_guarded()
 
 }  // namespace os
 
+void discard_unfinished_outputs() { os::remove_guarded(); }
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : stream_(std::move(other.stream_)),
       target_(std::move(other.target_)),
@@ -215,11 +221,8 @@ bool OutputFile::open(const char* name, const char* mode)
         return stream_ != nullptr;
     }
     target_ = std::move(plan.target);
-    stream_ = os::create_staged(target_, mode, plan.keep, staged_);
-    if (stream_) {
-        guard_ = os::guard(staged_);
-        return true;
-    }
+    stream_ = os::create_staged(target_, mode, plan.keep, staged_, guard_);
+    if (stream_) return true;
     // A directory this run may not add to still lets it write a file
     // that is there: in place, as it always could.
     staged_.clear();

@@ -22,9 +22,10 @@ OutputPlan plan_output(const char* name);
 
 // A new file beside target, under a name no other file has, created with
 // the bits keep (or as a new file would be) and opened in mode; staged
-// receives its name. Null when it cannot be created. (files.cpp)
+// receives its name and guarded its guard (below). Null when it cannot be
+// created. (files.cpp)
 File create_staged(const std::string& target, const char* mode, const std::optional<std::uint32_t>& keep,
-                   std::string& staged);
+                   std::string& staged, int& guarded);
 
 // The file path made and opened in mode, where no file of that name is;
 // taken, when one is.
@@ -46,8 +47,9 @@ std::uint64_t random_seed();
 // Renames staged over target in one step.
 bool replace_file(const std::string& staged, const std::string& target);
 
-// Puts path on the list of files that SIGINT, SIGTERM, SIGHUP, SIGPIPE and
-// SIGXFSZ remove before they end the process; the number to take it off
+// Puts path on the list of files that the fatal signals (SIGINT, SIGTERM,
+// SIGHUP, SIGPIPE, SIGXFSZ and SIGABRT; on Windows SIGINT, SIGTERM, SIGBREAK
+// and SIGABRT) remove before they end the process; the number to take it off
 // again, or -1 when the list is full. (files.cpp)
 int guard(const std::string& path);
 void unguard(int guard);
