@@ -123,14 +123,35 @@ bool is_device_name(std::string_view)
 
 namespace os {
 
+// The name a chain of links ends at, whether or not a file is there, as the
+// kernel follows them, up to its own limit of links in a row; a link that
+// cannot be read ends the chain.
+static std::string follow_links(std::string path)
+{
+    struct stat st;
+    for (int hops = 0; hops < 40 && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
+        std::string link(static_cast<std::size_t>(st.st_size) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) break;
+        link.resize(static_cast<std::size_t>(n));
+        const std::size_t slash = path.rfind('/');
+        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
+    }
+    return path;
+}
+
 OutputPlan plan_output(const char* name)
 {
     const OutputPlan in_place{false, name, std::nullopt};
     struct stat st, link;
-    if (stat(name, &st) != 0)
-        // Nothing there yet is made whole; a link that leads nowhere is
-        // written through, as it always was.
-        return lstat(name, &link) == 0 ? in_place : OutputPlan{true, name, std::nullopt};
+    if (stat(name, &st) != 0) {
+        if (lstat(name, &link) != 0) return {true, name, std::nullopt};  // nothing there yet
+        // A link that leads nowhere yet: its file is made whole where it
+        // leads, unless the chain does not end at a name free for it.
+        std::string end = follow_links(name);
+        return lstat(end.c_str(), &link) != 0 && errno == ENOENT ? OutputPlan{true, std::move(end), std::nullopt}
+                                                                 : in_place;
+    }
     // A file this run may not write is opened in place, to be refused as
     // it always was, rather than replaced behind its permissions.
     if (!S_ISREG(st.st_mode) || access(name, W_OK) != 0) return in_place;
@@ -160,17 +181,7 @@ File create_new(const std::string& path, const char* mode, const std::optional<s
 
 std::optional<Place> place_of(const char* name)
 {
-    std::string path = name;
-    struct stat st;
-    // As the kernel would, up to its own limit of links in a row.
-    for (int hops = 0; hops < 40 && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode); ++hops) {
-        std::string link(static_cast<std::size_t>(st.st_size) + 1, '\0');
-        const ssize_t n = readlink(path.c_str(), link.data(), link.size());
-        if (n <= 0 || static_cast<std::size_t>(n) >= link.size()) return std::nullopt;
-        link.resize(static_cast<std::size_t>(n));
-        const std::size_t slash = path.rfind('/');
-        path = link[0] == '/' || slash == std::string::npos ? link : path.substr(0, slash + 1) + link;
-    }
+    const std::string path = follow_links(name);
     const std::size_t slash = path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
     const std::optional<FileId> id = file_id(directory.c_str());
@@ -191,7 +202,7 @@ bool replace_file(const std::string& staged, const std::string& target)
     return std::rename(staged.c_str(), target.c_str()) == 0;
 }
 
-static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ};
+static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGXFSZ, SIGABRT};
 
 extern "C" void remove_guarded_and_die(int signal)
 {

@@ -98,6 +98,28 @@ TEST(FilesOutput, DiscardRemovesOnlyWhatItCreated)
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"fifo", "link", "null", "target"}));
 }
 
+// A link that leads nowhere yet gets its file where it leads, whole or not
+// at all; the link stays.
+TEST(FilesOutput, ALinkThatLeadsNowhereYet)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("sub/made", dir.file("link"));
+    zk::OutputFile out;
+    ASSERT_TRUE(out.open(dir.file("link").c_str(), "wb"));
+    std::fputs("whole", out.get());
+    EXPECT_FALSE(dir.exists("sub/made"));
+    out.discard();
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"link", "sub"}));
+    EXPECT_FALSE(dir.exists("sub/made"));
+
+    ASSERT_TRUE(out.open(dir.file("link").c_str(), "wb"));
+    std::fputs("whole", out.get());
+    ASSERT_TRUE(out.commit());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link")));
+    EXPECT_EQ(dir.read_text("sub/made"), "whole");
+}
+
 TEST(FilesLines, PiecesEndAtLineFeedsOrAtTheBlock)
 {
     TempDir dir;
