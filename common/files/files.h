@@ -97,10 +97,12 @@ bool truncate_file(std::FILE* stream, std::int64_t size);
 // the file closed without error, keeping the permission bits an existing
 // output had. A failed run, or one ended by SIGINT, SIGTERM, SIGHUP,
 // SIGPIPE or SIGXFSZ, removes the temporary file, so that the previous
-// output stays as it was and two runs at once leave one complete file. An
-// output that is a link to a regular file replaces the link's target.
-// Devices and FIFOs are written in place, and nothing the output did not
-// create is ever removed.
+// output stays as it was and two runs at once leave one complete file
+// (SIGABRT, and an end through discard_unfinished_outputs, do so too). An
+// output that is a link to a regular file replaces the link's target, and
+// one that leads nowhere yet is made whole where it leads. Devices and
+// FIFOs are written in place, and nothing the output did not create is
+// ever removed.
 class OutputFile {
 public:
     OutputFile() = default;
@@ -130,6 +132,10 @@ private:
     std::string staged_;  // the temporary file beside it; empty when written in place
     int guard_ = -1;      // its entry among the files a fatal signal removes
 };
+
+// Removes the temporary file of every OutputFile not yet committed, for a
+// process that ends without running their destructors.
+void discard_unfinished_outputs();
 
 // [os] True for a file name that the system takes for a device rather than
 // a file: on Windows CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9,

@@ -215,7 +215,7 @@ bool replace_file(const std::string& staged, const std::string& target)
     }
 }
 
-static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGBREAK};
+static constexpr int kFatalSignals[] = {SIGINT, SIGTERM, SIGBREAK, SIGABRT};
 
 extern "C" void remove_guarded_and_die(int signal)
 {

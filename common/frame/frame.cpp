@@ -2,6 +2,8 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <exception>
+#include <new>
 
 namespace zk {
 
@@ -40,9 +42,25 @@ void print_usage(const ToolId& id, const char* usage_text)
     std::fputs(usage_text, stdout);
 }
 
+// An exception nothing caught: memory ran out where no routine of the
+// tool's could say how much. The outputs begun go, as for a fatal signal.
+[[noreturn]] static void end_uncaught()
+{
+    discard_unfinished_outputs();
+    try {
+        if (const std::exception_ptr e = std::current_exception()) std::rethrow_exception(e);
+    } catch (const std::bad_alloc&) {
+        eprint("ERROR: cannot allocate memory\n");
+        std::_Exit(1);
+    } catch (...) {
+    }
+    std::abort();
+}
+
 void start(const ToolId& id, const char* usage_text, int argc, char** argv)
 {
     hold_std_streams();
+    std::set_terminate(end_uncaught);
     if (argc != 2) return;
     if (std::strcmp(argv[1], "--help") == 0) {
         std::fputs(usage_text, stdout);
