@@ -10,6 +10,9 @@
 #   check_pages.sh index PAGE NAME.SECTION...
 #       the SEE ALSO section of PAGE refers to exactly the pages named, in
 #       their order: zkhelp's page to every tool the build defines.
+#   check_pages.sh version VERSION PAGE...
+#       every page is of the suite VERSION (its .Os line), and every suite
+#       version it names ("v1.40") is VERSION.
 set -u
 
 fail() {
@@ -97,11 +100,23 @@ index() {
     echo "$page lists the $# pages under SEE ALSO"
 }
 
+version() {
+    v=$1
+    shift
+    for page in "$@"; do
+        grep -qx "\.Os zktools $v" "$page" || fail "$page: its .Os line is not \".Os zktools $v\""
+        other=$(grep -o 'v[0-9][0-9]*\.[0-9][0-9]*' "$page" | grep -vx "v$v" | head -n 1)
+        [ -z "$other" ] || fail "$page: names the suite version $other, not v$v"
+    done
+    echo "$# pages of version $v"
+}
+
 mode=${1-}
 [ $# -gt 0 ] && shift
 case $mode in
 lint) lint "$@" ;;
 flags) [ $# -eq 2 ] || fail "usage: $0 flags PAGE TOOL"; flags "$@" ;;
 index) [ $# -ge 1 ] || fail "usage: $0 index PAGE NAME.SECTION..."; index "$@" ;;
-*) fail "usage: $0 lint PAGE... | flags PAGE TOOL | index PAGE NAME.SECTION..." ;;
+version) [ $# -ge 2 ] || fail "usage: $0 version VERSION PAGE..."; version "$@" ;;
+*) fail "usage: $0 lint PAGE... | flags PAGE TOOL | index PAGE NAME.SECTION... | version VERSION PAGE..." ;;
 esac
