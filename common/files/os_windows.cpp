@@ -37,11 +37,12 @@ void set_binary_mode(std::FILE* stream)
     _setmode(_fileno(stream), _O_BINARY);
 }
 
-static std::optional<FileId> id_of_handle(HANDLE h)
+// The identity of what h is open on; a directory's only when asked for.
+static std::optional<FileId> id_of_handle(HANDLE h, bool directory = false)
 {
     BY_HANDLE_FILE_INFORMATION info;
     if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) return std::nullopt;
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    if (((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != directory) return std::nullopt;
     return FileId{info.dwVolumeSerialNumber,
                   static_cast<std::uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow};
 }
@@ -189,7 +190,9 @@ std::optional<Place> place_of(const char* name)
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     *file = '\0';
-    const std::optional<FileId> id = file_id(full);
+    HANDLE h = open_attributes(full);
+    const std::optional<FileId> id = id_of_handle(h, true);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (!id) return std::nullopt;
     return Place{*id, lower};
 }
