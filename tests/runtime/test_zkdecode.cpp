@@ -80,7 +80,8 @@ TEST(ZkDecodeNative, ZkunarchiveExtractsWhatTheDecoderDoes)
         for (long i = 0; i < count; ++i) {
             Bytes out(static_cast<std::size_t>(std::max(zka_size(arc.data(), end, i), 0L)) + 1);
             const long n = zka_extract(arc.data(), end, i, out.data(), out.data() + out.size() - 1);
-            ASSERT_EQ(zktest::run_tool("zkunarchive", {name, std::to_string(i), "entry"}, dir).status, 0);
+            const zktest::RunResult r = zktest::run_tool("zkunarchive", {name, std::to_string(i), "entry"}, dir);
+            ASSERT_EQ(r.status, 0) << name << " entry " << i << ": " << r.err;
             EXPECT_EQ(dir.read("entry"), Bytes(out.begin(), out.begin() + std::max(n, 0L))) << name << " entry " << i;
         }
     }
